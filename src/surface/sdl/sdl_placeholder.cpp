@@ -1,0 +1,1 @@
+// SDL binding placeholder.
