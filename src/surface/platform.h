@@ -11,6 +11,8 @@
 
 namespace zt {
 
+struct SceneState;
+
 // The one window with its two layers: a persistent backing image and a
 // transient layer on top of it.
 class Canvas {
@@ -152,6 +154,12 @@ class SceneObserver {
  public:
   virtual ~SceneObserver() = default;
   virtual void OnStatusLine(const std::string& /*text*/, float /*x*/, float /*y*/) {}
+  // Right before a figure's sweep, after its measurement.
+  virtual void OnFigureStart(const SceneState& /*state*/) {}
+  // Right after a figure's sweep, before the pause that follows it.
+  virtual void OnFigureDrawn(const SceneState& /*state*/) {}
+  // Once per sweep step, right after the spoke is plotted.
+  virtual void OnSpoke(const SceneState& /*state*/) {}
 };
 
 struct Platform {
