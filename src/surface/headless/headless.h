@@ -1,0 +1,89 @@
+#pragma once
+// A binding with no display and no audio: the layered canvas in memory and a
+// virtual clock that jumps to every deadline at once. Deterministic and fast.
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "surface/layered_canvas.h"
+#include "surface/platform.h"
+
+namespace zt {
+
+class VirtualClock : public Clock {
+ public:
+  explicit VirtualClock(const CalendarTime& start);
+  void Sleep(int32_t ms) override { Advance(ms); }
+  float Timer() override;
+  CalendarTime Now() override;
+  int64_t MonotonicMs() override { return elapsed_ms_; }
+  void Advance(int64_t ms) { elapsed_ms_ += ms > 0 ? ms : 0; }
+  void AdvanceTo(int64_t ms) { elapsed_ms_ = ms > elapsed_ms_ ? ms : elapsed_ms_; }
+
+ private:
+  int64_t start_civil_ms_;
+  int64_t elapsed_ms_ = 0;
+};
+
+// Input is scripted by time; Timer1 fires on the virtual clock.
+class HeadlessEvents : public Events {
+ public:
+  explicit HeadlessEvents(VirtualClock& clock) : clock_(clock) {}
+  void SetHandlers(EventHandlers handlers) override { handlers_ = std::move(handlers); }
+  void Pump() override;
+  void PumpFor(int32_t ms) override;
+  void WaitAndPump(int32_t ms) override;
+  void SetTimer1Interval(int32_t ms) override;
+  void SetTimer1Enabled(bool enabled) override;
+  int32_t Timer1Interval() const override { return timer_interval_; }
+  bool Timer1Enabled() const override { return timer_enabled_; }
+
+  enum class InputKind { kClick, kKey, kClose };
+  // Delivers the input at the first pump at or after `at_ms` of virtual time.
+  void Schedule(int64_t at_ms, InputKind kind, char key = 0);
+  int64_t Pumps() const { return pumps_; }
+
+ private:
+  struct Input {
+    int64_t at_ms;
+    InputKind kind;
+    char key;
+  };
+  int64_t NextDeadline(int64_t limit) const;
+  void Rearm();
+
+  VirtualClock& clock_;
+  EventHandlers handlers_;
+  std::deque<Input> inputs_;
+  int32_t timer_interval_ = 0;
+  bool timer_enabled_ = false;
+  int64_t timer_due_ms_ = 0;
+  int64_t pumps_ = 0;
+};
+
+// No other copy, no files, fixed folder: the render mode touches nothing.
+class HeadlessHost : public Host {
+ public:
+  bool PreviousInstance() override { return false; }
+  std::string AppPath() override { return "."; }
+  bool FileExists(const std::string&) override { return false; }
+};
+
+// Every sound request fails quietly: no music without a device.
+class SilentAudio : public Audio {
+ public:
+  int32_t SndPlaySound(std::string_view, uint32_t) override { return 0; }
+  uint32_t MciSendString(std::string_view, char* reply, uint32_t size) override {
+    if (reply != nullptr && size > 0) reply[0] = '\0';
+    return 263;  // "device not open"
+  }
+  void Beep() override {}
+};
+
+// Writes the shown window image as PNG: 24-bit RGB in direct colour, 8-bit
+// indexed with the realised palette in palette mode. Written to a temporary
+// name and renamed, so no half-written image is left behind.
+bool WritePng(const LayeredCanvas& canvas, const std::string& path, std::string& error);
+
+}  // namespace zt

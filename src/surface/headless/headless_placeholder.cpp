@@ -1,1 +1,0 @@
-// Headless binding placeholder.
