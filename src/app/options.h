@@ -1,0 +1,47 @@
+#pragma once
+// The command line. Started without arguments the program is the plain
+// full-screen display; everything else is an addition for today's desktops.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "surface/platform.h"
+
+namespace zt {
+
+struct Options {
+  bool help = false;
+  bool version = false;
+  // Headless render mode.
+  std::optional<std::string> render_dir;
+  int64_t figures = 1;
+  std::optional<uint64_t> seed;
+  int32_t width = 1920, height = 1080;
+  bool size_given = false;
+  bool colors256 = false;
+  std::optional<CalendarTime> start_time;
+  bool no_images = false;
+  // Window placement and screen-saver hosts.
+  bool windowed = false;
+  int32_t window_width = 800, window_height = 600;
+  bool geometry_given = false;
+  int32_t display = 0;
+  bool root = false;
+  std::optional<uint64_t> window_id;
+};
+
+struct ParseResult {
+  Options options;
+  std::string error;  // empty when the command line is good
+};
+
+ParseResult ParseOptions(const std::vector<std::string>& args);
+std::string UsageText();
+
+// "WxH" with both parts whole numbers.
+bool ParseSize(const std::string& text, int32_t& width, int32_t& height);
+// "YYYY-MM-DDTHH:MM:SS", a real calendar date and time.
+std::optional<CalendarTime> ParseStartTime(const std::string& text);
+
+}  // namespace zt
