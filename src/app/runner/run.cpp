@@ -1,5 +1,34 @@
 #include "app/runner/run.h"
 
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "app/runner/render.h"
+
 namespace zt {
-int RunProgram(int, char**) { return 0; }
+
+int RunDisplay(const Options& options);
+
+int RunProgram(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const ParseResult parsed = ParseOptions(args);
+  if (!parsed.error.empty()) {
+    std::cerr << "zolven-taris: " << parsed.error << "\n" << UsageText();
+    return 2;
+  }
+  const Options& options = parsed.options;
+  if (options.help) {
+    std::cout << UsageText();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "zolven-taris " << ZT_VERSION << "\n";
+    return 0;
+  }
+  if (options.render_dir) return RunRender(options, std::cerr);
+  return RunDisplay(options);
+}
+
 }  // namespace zt

@@ -1,0 +1,189 @@
+#include "app/runner/render.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "app/form1.h"
+#include "surface/headless/headless.h"
+#include "surface/random.h"
+#include "surface/text/font_rasterizer.h"
+
+namespace zt {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+CalendarTime LocalNow() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t t = std::chrono::system_clock::to_time_t(now);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return CalendarTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                      static_cast<double>(tm.tm_sec)};
+}
+
+std::string Shortest(float v) {
+  char buffer[32];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+  return ec == std::errc() ? std::string(buffer, end) : "0";
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+      out += buffer;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Triple(int a, int b, int c) {
+  return "[" + std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c) + "]";
+}
+
+struct RenderFailed {
+  std::string message;
+};
+
+// Records each figure as the scene cycle draws it and stops after the last.
+class RenderObserver : public SceneObserver {
+ public:
+  RenderObserver(const Options& options, const LayeredCanvas& canvas, std::ostream& jsonl)
+      : options_(options), canvas_(canvas), jsonl_(jsonl) {}
+
+  void OnStatusLine(const std::string& text, float x, float y) override {
+    status_line_ = "{\"text\":" + JsonString(text) + ",\"x\":" + Shortest(x) +
+                   ",\"y\":" + Shortest(y) + "}";
+  }
+
+  void OnFigureStart(const SceneState& s) override {
+    ++figure_;
+    steps_ = 0;
+    std::ostringstream o;
+    o << "{\"figure\":" << figure_ << ",\"width\":" << s.ScreenWidth
+      << ",\"height\":" << s.ScreenHeight << ",\"palette_mode\":" << s.PaletteMode
+      << ",\"backdrop_kind\":" << s.BackdropKind << ",\"cycle_count\":" << s.CycleCount
+      << ",\"tilt_degrees\":" << s.TiltDegrees << ",\"turn_degrees\":" << s.TurnDegrees
+      << ",\"steep_tilt\":" << s.SteepTilt << ",\"z_frequency\":" << s.ZFrequency
+      << ",\"step_degrees\":" << Shortest(s.StepDegrees) << ",\"step_delay\":" << s.StepDelay
+      << ",\"sweep_start\":" << s.SweepStart << ",\"spin_rate\":" << s.SpinRate
+      << ",\"color_scheme\":" << s.ColorScheme
+      << ",\"line_start\":" << Triple(s.LineRed, s.LineGreen, s.LineBlue)
+      << ",\"dirs_start\":" << Triple(s.RedDir, s.GreenDir, s.BlueDir)
+      << ",\"last_color_step_start\":" << s.LastColorStep
+      << ",\"caption\":" << Triple(s.CaptionRed, s.CaptionGreen, s.CaptionBlue)
+      << ",\"figure_min_y\":" << s.FigureMinY << ",\"figure_max_y\":" << s.FigureMaxY
+      << ",\"figure_offset_y\":" << s.FigureOffsetY;
+    head_ = o.str();
+  }
+
+  void OnSpoke(const SceneState&) override { ++steps_; }
+
+  void OnFigureDrawn(const SceneState& s) override {
+    char name[32];
+    std::snprintf(name, sizeof name, "figure-%04lld.png", static_cast<long long>(figure_));
+    std::string image = "null";
+    if (!options_.no_images) {
+      std::string error;
+      if (!WritePng(canvas_, (fs::path(*options_.render_dir) / name).string(), error)) {
+        throw RenderFailed{error};
+      }
+      image = JsonString(name);
+    }
+    jsonl_ << head_ << ",\"steps\":" << steps_
+           << ",\"line_end\":" << Triple(s.LineRed, s.LineGreen, s.LineBlue)
+           << ",\"status_line\":" << (status_line_.empty() ? "null" : status_line_)
+           << ",\"image\":" << image << "}\n";
+    status_line_.clear();
+    if (!jsonl_) throw RenderFailed{"cannot write figures.jsonl"};
+    if (figure_ >= options_.figures) throw ProgramExit{0};
+  }
+
+ private:
+  const Options& options_;
+  const LayeredCanvas& canvas_;
+  std::ostream& jsonl_;
+  int64_t figure_ = 0;
+  int64_t steps_ = 0;
+  std::string head_;
+  std::string status_line_;
+};
+
+}  // namespace
+
+int RunRender(const Options& options, std::ostream& err) {
+  const fs::path dir(*options.render_dir);
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  const fs::path final_jsonl = dir / "figures.jsonl";
+  const fs::path part_jsonl = dir / "figures.jsonl.part";
+  std::ofstream jsonl(part_jsonl, std::ios::binary | std::ios::trunc);
+  if (!fs::is_directory(dir) || !jsonl) {
+    err << "zolven-taris: cannot write into '" << dir.string() << "'\n";
+    return 2;
+  }
+
+  VirtualClock clock(options.start_time ? *options.start_time : LocalNow());
+  HeadlessEvents events(clock);
+  FontRasterizer text;
+  CanvasConfig config;
+  config.width = options.width;
+  config.height = options.height;
+  config.twips_per_pixel = 15;
+  config.bits_per_pixel = options.colors256 ? 8 : 32;
+  LayeredCanvas canvas(config, &text);
+  const uint64_t seed = options.seed ? *options.seed : std::random_device{}();
+  SeededRandom random(clock, seed);
+  HeadlessHost host;
+  SilentAudio audio;
+  RenderObserver observer(options, canvas, jsonl);
+  Platform platform{canvas, events, clock, random, host, audio, &observer};
+
+  SceneState state;
+  FormOptions form_options;
+  form_options.music = false;
+  form_options.single_instance = false;
+  Form1 form(state, platform, form_options);
+  try {
+    form.Main();
+    form.Form_Activate();
+  } catch (const ProgramExit&) {
+    // The last figure is written.
+  } catch (const RenderFailed& failure) {
+    jsonl.close();
+    fs::remove(part_jsonl, ec);
+    err << "zolven-taris: " << failure.message << "\n";
+    return 1;
+  }
+  jsonl.close();
+  if (!jsonl) {
+    fs::remove(part_jsonl, ec);
+    err << "zolven-taris: cannot write figures.jsonl\n";
+    return 1;
+  }
+  fs::rename(part_jsonl, final_jsonl, ec);
+  if (ec) {
+    err << "zolven-taris: cannot write figures.jsonl\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace zt
