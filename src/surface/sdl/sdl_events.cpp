@@ -1,0 +1,189 @@
+#include "surface/sdl/sdl_events.h"
+
+#include <algorithm>
+#include <csignal>
+
+#include "surface/key_class.h"
+#include "surface/sdl/sdl_canvas.h"
+
+namespace zt {
+namespace {
+
+volatile std::sig_atomic_t g_quit_signal = 0;
+
+extern "C" void OnQuitSignal(int) { g_quit_signal = 1; }
+
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+struct sigaction g_previous[3];
+
+}  // namespace
+
+std::optional<char> SdlKeyCharacter(SDL_Keycode key, Uint16 modifiers) {
+  const bool num_lock = (modifiers & KMOD_NUM) != 0;
+  int32_t code = key;
+  switch (key) {
+    case SDLK_KP_ENTER:
+      code = '\r';
+      break;
+    case SDLK_KP_DIVIDE:
+      code = '/';
+      break;
+    case SDLK_KP_MULTIPLY:
+      code = '*';
+      break;
+    case SDLK_KP_MINUS:
+      code = '-';
+      break;
+    case SDLK_KP_PLUS:
+      code = '+';
+      break;
+    case SDLK_KP_EQUALS:
+      code = '=';
+      break;
+    case SDLK_KP_PERIOD:
+      code = num_lock ? '.' : kNonCharacterKey;
+      break;
+    default:
+      // Keypad digits type only with Num Lock on; otherwise they move.
+      if (key >= SDLK_KP_1 && key <= SDLK_KP_9) code = num_lock ? '1' + (key - SDLK_KP_1) : key;
+      if (key == SDLK_KP_0) code = num_lock ? '0' : key;
+      break;
+  }
+  return KeyCharacter(code, (modifiers & (KMOD_ALT | KMOD_GUI)) != 0);
+}
+
+QuitSignals::QuitSignals() {
+  g_quit_signal = 0;
+  struct sigaction action {};
+  action.sa_handler = OnQuitSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int i = 0; i < 3; ++i) sigaction(kQuitSignals[i], &action, &g_previous[i]);
+}
+
+QuitSignals::~QuitSignals() {
+  for (int i = 0; i < 3; ++i) sigaction(kQuitSignals[i], &g_previous[i], nullptr);
+}
+
+bool QuitSignals::Take() {
+  if (g_quit_signal == 0) return false;
+  g_quit_signal = 0;
+  return true;
+}
+
+void QuitSignals::Raise() { g_quit_signal = 1; }
+
+SdlEvents::SdlEvents(SdlCanvas* canvas) : canvas_(canvas) {
+  // Keys are read as key presses; no text-input machinery is needed.
+  SDL_StopTextInput();
+}
+
+void SdlEvents::CloseRequested() {
+  if (handlers_.query_unload) handlers_.query_unload();
+}
+
+void SdlEvents::Dispatch(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_MOUSEBUTTONDOWN:
+      if (handlers_.click) handlers_.click();
+      break;
+    case SDL_KEYDOWN:
+      if (auto c = SdlKeyCharacter(event.key.keysym.sym, event.key.keysym.mod)) {
+        if (handlers_.key_press) handlers_.key_press(*c);
+      }
+      break;
+    case SDL_QUIT:
+      CloseRequested();
+      break;
+    case SDL_WINDOWEVENT:
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+          CloseRequested();
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_RESIZED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_RESTORED:
+          if (canvas_ != nullptr) canvas_->Invalidate();
+          break;
+        default:
+          break;
+      }
+      break;
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+      if (canvas_ != nullptr) canvas_->Invalidate();
+      break;
+    default:
+      break;
+  }
+}
+
+void SdlEvents::Pump() {
+  if (canvas_ != nullptr) canvas_->Present();
+  if (QuitSignals::Take()) CloseRequested();
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) Dispatch(event);
+  FireTimerIfDue();
+  // Repaints asked for by the events just handled.
+  if (canvas_ != nullptr) canvas_->Present();
+}
+
+int64_t SdlEvents::UntilTimer(uint64_t now) const {
+  if (!timer_enabled_ || timer_interval_ <= 0) return -1;
+  return timer_due_ > now ? static_cast<int64_t>(timer_due_ - now) : 0;
+}
+
+void SdlEvents::FireTimerIfDue() {
+  const uint64_t now = SDL_GetTicks64();
+  if (UntilTimer(now) != 0) return;
+  // One tick however late: ticks do not pile up.
+  timer_due_ = now + static_cast<uint64_t>(timer_interval_);
+  if (handlers_.timer1) handlers_.timer1();
+}
+
+void SdlEvents::PumpFor(int32_t ms) {
+  const uint64_t deadline = SDL_GetTicks64() + static_cast<uint64_t>(std::max(ms, 0));
+  Pump();
+  for (;;) {
+    const uint64_t now = SDL_GetTicks64();
+    if (now >= deadline) return;
+    int64_t wait = static_cast<int64_t>(deadline - now);
+    const int64_t timer = UntilTimer(now);
+    if (timer >= 0) wait = std::min(wait, timer);
+    wait = std::min<int64_t>(wait, kMaxWaitMs);
+    if (wait > 0) SDL_WaitEventTimeout(nullptr, static_cast<int>(wait));
+    Pump();
+  }
+}
+
+void SdlEvents::WaitAndPump(int32_t ms) {
+  const uint64_t deadline = SDL_GetTicks64() + static_cast<uint64_t>(std::max(ms, 0));
+  if (canvas_ != nullptr) canvas_->Present();
+  // Short slices so a termination signal is noticed within one of them.
+  for (;;) {
+    const uint64_t now = SDL_GetTicks64();
+    if (now >= deadline || g_quit_signal != 0) break;
+    int64_t wait = std::min<int64_t>(static_cast<int64_t>(deadline - now), kMaxWaitMs);
+    const int64_t timer = UntilTimer(now);
+    if (timer >= 0) wait = std::min(wait, timer);
+    if (wait <= 0) break;
+    if (SDL_WaitEventTimeout(nullptr, static_cast<int>(wait)) == 1) break;
+  }
+  Pump();
+}
+
+void SdlEvents::SetTimer1Interval(int32_t ms) {
+  timer_interval_ = ms;
+  timer_due_ = SDL_GetTicks64() + static_cast<uint64_t>(std::max(ms, 0));
+}
+
+void SdlEvents::SetTimer1Enabled(bool enabled) {
+  if (enabled && !timer_enabled_) {
+    timer_due_ = SDL_GetTicks64() + static_cast<uint64_t>(std::max(timer_interval_, 0));
+  }
+  timer_enabled_ = enabled;
+}
+
+}  // namespace zt

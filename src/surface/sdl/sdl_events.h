@@ -1,0 +1,65 @@
+#pragma once
+// Window events, the timer Timer1 and termination signals, handled inside
+// the pump the drawing loops call.
+#include <SDL.h>
+
+#include <cstdint>
+#include <optional>
+
+#include "surface/platform.h"
+
+namespace zt {
+
+class SdlCanvas;
+
+// The character a key press types, keypad included; nothing for keys that
+// type none (modifiers alone, arrows, function keys).
+std::optional<char> SdlKeyCharacter(SDL_Keycode key, Uint16 modifiers);
+
+// Marks SIGTERM, SIGINT and SIGHUP as close requests for the pump while it
+// lives; the previous handlers come back afterwards.
+class QuitSignals {
+ public:
+  QuitSignals();
+  ~QuitSignals();
+  QuitSignals(const QuitSignals&) = delete;
+  QuitSignals& operator=(const QuitSignals&) = delete;
+  // True once per signal received since the last call.
+  static bool Take();
+  // For tests: behaves as if a signal had arrived.
+  static void Raise();
+};
+
+class SdlEvents : public Events {
+ public:
+  // `canvas` may be null (no window to present).
+  explicit SdlEvents(SdlCanvas* canvas);
+
+  void SetHandlers(EventHandlers handlers) override { handlers_ = std::move(handlers); }
+  void Pump() override;
+  void PumpFor(int32_t ms) override;
+  void WaitAndPump(int32_t ms) override;
+  void SetTimer1Interval(int32_t ms) override;
+  void SetTimer1Enabled(bool enabled) override;
+  int32_t Timer1Interval() const override { return timer_interval_; }
+  bool Timer1Enabled() const override { return timer_enabled_; }
+
+  // Handles one event as the pump does.
+  void Dispatch(const SDL_Event& event);
+
+ private:
+  // Milliseconds until Timer1 is due, or -1 when it is off.
+  int64_t UntilTimer(uint64_t now) const;
+  void FireTimerIfDue();
+  void CloseRequested();
+
+  static constexpr int32_t kMaxWaitMs = 50;  // so a signal is seen promptly
+
+  SdlCanvas* canvas_;
+  EventHandlers handlers_;
+  int32_t timer_interval_ = 0;
+  bool timer_enabled_ = false;
+  uint64_t timer_due_ = 0;
+};
+
+}  // namespace zt

@@ -1,1 +1,0 @@
-// SDL binding placeholder.

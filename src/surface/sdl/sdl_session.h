@@ -1,0 +1,57 @@
+#pragma once
+// Opens the real display: SDL video, the full-screen window, its canvas,
+// the event pump and the clock, torn down in order when the session ends.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "surface/platform.h"
+
+namespace zt {
+
+class SdlCanvas;
+class SdlEvents;
+class SdlClock;
+class TextRasterizer;
+
+struct SdlOptions {
+  // Behave as a display of 8 bits per pixel whatever the real one has.
+  bool force_8bit = false;
+  // Which display the window covers; 0 is the primary one.
+  int32_t display_index = 0;
+  // An ordinary window of the given size instead of the full-screen one:
+  // not topmost, cursor left alone.
+  bool windowed = false;
+  int32_t window_width = 800;
+  int32_t window_height = 600;
+  // Text comes from here; null gives the session its own font rasterizer.
+  TextRasterizer* text = nullptr;
+};
+
+class SdlSession {
+ public:
+  struct Parts;  // what the session owns; made by OpenSdlSession only
+  explicit SdlSession(std::unique_ptr<Parts> parts);
+  ~SdlSession();
+  SdlSession(const SdlSession&) = delete;
+  SdlSession& operator=(const SdlSession&) = delete;
+
+  SdlCanvas& canvas();
+  SdlEvents& events();
+  Clock& clock();
+  // Bits per pixel of the desktop, before any forcing.
+  int32_t DesktopBitsPerPixel() const;
+
+ private:
+  std::unique_ptr<Parts> parts_;
+};
+
+// Null with a one-line `error` ("zolven-taris: cannot open a display (...)")
+// when there is no display or the window cannot be shown.
+std::unique_ptr<SdlSession> OpenSdlSession(const SdlOptions& options, std::string& error);
+
+// Twips per pixel for a display of `dpi` dots per inch: 1440 / dpi rounded,
+// 15 when the system reports nothing believable.
+double TwipsPerPixelForDpi(float dpi);
+
+}  // namespace zt
