@@ -252,13 +252,5 @@ TEST(PrintStatusLine, HeightStaysOnScreen) {
   }
 }
 
-TEST(PrintStatusLine, NoObserverIsFine) {
-  Rig rig;
-  rig.platform.observer = nullptr;
-  PrintStatusLine(rig.s, rig.platform);
-  EXPECT_EQ(rig.fake.canvas.texts.size(), 1u);
-  EXPECT_TRUE(rig.observer.texts.empty());
-}
-
 }  // namespace
 }  // namespace zt

@@ -53,10 +53,6 @@ INSTANTIATE_TEST_SUITE_P(
         Layout{400, 300, 1.0f, 12, {290, 50, 310}, {160, 240, 400}, {20, 38, 12}},
         Layout{512, 384, 1.25f, 15, {374.5f, 74.5f, 399.5f}, {209, 309, 509}, {32.5f, 60, 20}}));
 
-TEST(TitleCardFace, IsTheMinchoNameInUtf8) {
-  EXPECT_EQ(std::string(kCaptionFace), "\uFF2D\uFF33 \u660E\u671D");
-}
-
 // A timer that answers from a script and events whose waits are recorded; a
 // wait may be cut short by an event, so time does not move with it.
 class ScriptedTimer : public test::FakeClock {
