@@ -10,6 +10,7 @@
 namespace zt {
 
 int RunDisplay(const Options& options);
+int RunHack(const Options& options);
 
 int RunProgram(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -28,6 +29,7 @@ int RunProgram(int argc, char** argv) {
     return 0;
   }
   if (options.render_dir) return RunRender(options, std::cerr);
+  if (options.root || options.window_id) return RunHack(options);
   return RunDisplay(options);
 }
 
