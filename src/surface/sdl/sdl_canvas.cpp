@@ -92,11 +92,9 @@ int32_t SdlCanvas::SetCursorPos(int32_t x, int32_t y) {
   // Window coordinates equal the display's: the window covers it from its origin.
   SDL_Rect bounds{};
   const int display = SDL_GetWindowDisplayIndex(window_);
-  if (display >= 0 && SDL_GetDisplayBounds(display, &bounds) == 0 &&
-      SDL_WarpMouseGlobal(bounds.x + x, bounds.y + y) == 0) {
-    return 1;
-  }
-  SDL_WarpMouseInWindow(window_, x, y);
+  if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0) bounds = SDL_Rect{};
+  last_warp_ = SDL_Point{bounds.x + x, bounds.y + y};
+  if (SDL_WarpMouseGlobal(last_warp_->x, last_warp_->y) != 0) SDL_WarpMouseInWindow(window_, x, y);
   return 1;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "surface/layered_canvas.h"
@@ -46,6 +47,10 @@ class SdlCanvas : public LayeredCanvas {
   void Invalidate() { whole_ = true; }
 
   bool UsesRenderer() const { return renderer_ != nullptr; }
+  // Where SetCursorPos last put the pointer, in desktop coordinates. SDL
+  // puts the pointer back where it was when a full-screen window goes, so
+  // the session warps it here again afterwards.
+  const std::optional<SDL_Point>& LastWarp() const { return last_warp_; }
   SDL_Window* Window() const { return window_; }
 
  private:
@@ -68,6 +73,7 @@ class SdlCanvas : public LayeredCanvas {
   std::vector<uint32_t> block_;
   bool whole_ = true;
   bool cursor_hidden_ = false;
+  std::optional<SDL_Point> last_warp_;
 };
 
 }  // namespace zt

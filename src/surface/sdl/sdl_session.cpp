@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "surface/sdl/sdl_canvas.h"
 #include "surface/sdl/sdl_clock.h"
@@ -66,9 +67,14 @@ SdlSession::SdlSession(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) 
 
 SdlSession::~SdlSession() {
   if (!parts_) return;
+  std::optional<SDL_Point> warp;
+  if (parts_->canvas) warp = parts_->canvas->LastWarp();
   parts_->events.reset();
   parts_->canvas.reset();
   parts_->window.reset();
+  // The pointer stays where the program last put it, not where it was
+  // before the full-screen window came.
+  if (warp) SDL_WarpMouseGlobal(warp->x, warp->y);
 }
 
 SdlCanvas& SdlSession::canvas() { return *parts_->canvas; }

@@ -1,0 +1,241 @@
+// Looks at an X display from outside, for the end-to-end tests: pixels,
+// pointer, windows, screenshots.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct DisplayCloser {
+  void operator()(Display* d) const { XCloseDisplay(d); }
+};
+struct ImageDestroyer {
+  void operator()(XImage* i) const { XDestroyImage(i); }
+};
+using ImagePtr = std::unique_ptr<XImage, ImageDestroyer>;
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: zt_xprobe pixel X Y | count R G B [x0 y0 x1 y1] | nonblack x0 y0 x1 y1 |\n"
+               "       pointer | windows NAME | wait-window NAME TIMEOUT_MS | shot FILE.ppm |\n"
+               "       geometry NAME | depth\n");
+  return 2;
+}
+
+struct Rgb {
+  int r, g, b;
+};
+
+// The colour of a pixel of an image of the root window, whatever the visual.
+class Shot {
+ public:
+  Shot(Display* display, int x, int y, int w, int h) : display_(display) {
+    const Window root = DefaultRootWindow(display);
+    image_.reset(XGetImage(display, root, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                           AllPlanes, ZPixmap));
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, root, &attributes);
+    visual_ = attributes.visual;
+    colormap_ = attributes.colormap;
+  }
+  bool ok() const { return image_ != nullptr; }
+  int width() const { return image_->width; }
+  int height() const { return image_->height; }
+
+  Rgb At(int x, int y) {
+    const unsigned long pixel = XGetPixel(image_.get(), x, y);
+    if (visual_->c_class == TrueColor || visual_->c_class == DirectColor) {
+      return Rgb{Channel(pixel, visual_->red_mask), Channel(pixel, visual_->green_mask),
+                 Channel(pixel, visual_->blue_mask)};
+    }
+    // Indexed visuals: ask the colormap, remembering the answers.
+    if (colors_.empty()) {
+      const int n = visual_->map_entries;
+      std::vector<XColor> all(static_cast<size_t>(n));
+      for (int i = 0; i < n; ++i) all[static_cast<size_t>(i)].pixel = static_cast<unsigned long>(i);
+      XQueryColors(display_, colormap_, all.data(), n);
+      for (const XColor& c : all) colors_.push_back(Rgb{c.red >> 8, c.green >> 8, c.blue >> 8});
+    }
+    return pixel < colors_.size() ? colors_[pixel] : Rgb{0, 0, 0};
+  }
+
+ private:
+  static int Channel(unsigned long pixel, unsigned long mask) {
+    if (mask == 0) return 0;
+    int shift = 0;
+    while (((mask >> shift) & 1) == 0) ++shift;
+    const unsigned long max = mask >> shift;
+    const unsigned long value = (pixel & mask) >> shift;
+    return static_cast<int>((value * 255 + max / 2) / max);
+  }
+
+  Display* display_;
+  ImagePtr image_;
+  Visual* visual_ = nullptr;
+  Colormap colormap_ = 0;
+  std::vector<Rgb> colors_;
+};
+
+bool NameMatches(Display* display, Window w, const char* name) {
+  char* wm_name = nullptr;
+  bool found = false;
+  if (XFetchName(display, w, &wm_name) && wm_name != nullptr) {
+    found = std::strstr(wm_name, name) != nullptr;
+    XFree(wm_name);
+  }
+  XClassHint hint{};
+  if (!found && XGetClassHint(display, w, &hint)) {
+    found = (hint.res_name && std::strstr(hint.res_name, name)) ||
+            (hint.res_class && std::strstr(hint.res_class, name));
+  }
+  if (hint.res_name) XFree(hint.res_name);
+  if (hint.res_class) XFree(hint.res_class);
+  return found;
+}
+
+// Top-level windows (children of the root, or their direct children under
+// a window manager's frames) whose name or class contains `name`.
+std::vector<Window> FindWindows(Display* display, const char* name, bool mapped_only) {
+  std::vector<Window> result;
+  Window root_return = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, DefaultRootWindow(display), &root_return, &parent, &children, &count)) {
+    return result;
+  }
+  for (unsigned int i = 0; i < count; ++i) {
+    std::vector<Window> candidates{children[i]};
+    Window* inner = nullptr;
+    unsigned int inner_count = 0;
+    if (XQueryTree(display, children[i], &root_return, &parent, &inner, &inner_count)) {
+      for (unsigned int j = 0; j < inner_count; ++j) candidates.push_back(inner[j]);
+      if (inner) XFree(inner);
+    }
+    for (Window w : candidates) {
+      if (!NameMatches(display, w, name)) continue;
+      XWindowAttributes attributes{};
+      if (mapped_only &&
+          (!XGetWindowAttributes(display, w, &attributes) || attributes.map_state != IsViewable)) {
+        continue;
+      }
+      result.push_back(w);
+    }
+  }
+  if (children) XFree(children);
+  return result;
+}
+
+bool WritePpm(Shot& shot, const char* file) {
+  // Plain PPM: enough to look at a failure, and any converter reads it.
+  std::FILE* out = std::fopen(file, "wb");
+  if (!out) return false;
+  std::fprintf(out, "P6\n%d %d\n255\n", shot.width(), shot.height());
+  for (int y = 0; y < shot.height(); ++y) {
+    for (int x = 0; x < shot.width(); ++x) {
+      const Rgb c = shot.At(x, y);
+      const unsigned char bytes[3] = {static_cast<unsigned char>(c.r),
+                                      static_cast<unsigned char>(c.g),
+                                      static_cast<unsigned char>(c.b)};
+      std::fwrite(bytes, 1, 3, out);
+    }
+  }
+  return std::fclose(out) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
+  if (!display) {
+    std::fprintf(stderr, "zt_xprobe: cannot open the display\n");
+    return 1;
+  }
+  Display* d = display.get();
+  const int screen_w = DisplayWidth(d, DefaultScreen(d));
+  const int screen_h = DisplayHeight(d, DefaultScreen(d));
+  const std::string command = argv[1];
+  auto arg = [&](int i) { return std::atoi(argv[i]); };
+
+  if (command == "pixel" && argc == 4) {
+    Shot shot(d, arg(2), arg(3), 1, 1);
+    if (!shot.ok()) return 1;
+    const Rgb c = shot.At(0, 0);
+    std::printf("%d %d %d\n", c.r, c.g, c.b);
+    return 0;
+  }
+  if ((command == "count" && (argc == 5 || argc == 9)) || (command == "nonblack" && argc == 6)) {
+    const bool nonblack = command == "nonblack";
+    const int first = nonblack ? 2 : 5;
+    int x0 = 0, y0 = 0, x1 = screen_w, y1 = screen_h;
+    if (argc > first) {
+      x0 = arg(first);
+      y0 = arg(first + 1);
+      x1 = arg(first + 2);
+      y1 = arg(first + 3);
+    }
+    if (x1 <= x0 || y1 <= y0) return Usage();
+    Shot shot(d, x0, y0, x1 - x0, y1 - y0);
+    if (!shot.ok()) return 1;
+    long count = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+      for (int x = 0; x < shot.width(); ++x) {
+        const Rgb c = shot.At(x, y);
+        if (nonblack ? (c.r | c.g | c.b) != 0 : (c.r == arg(2) && c.g == arg(3) && c.b == arg(4))) {
+          ++count;
+        }
+      }
+    }
+    std::printf("%ld\n", count);
+    return 0;
+  }
+  if (command == "pointer" && argc == 2) {
+    Window root = 0, child = 0;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned int mask = 0;
+    XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rx, &ry, &wx, &wy, &mask);
+    std::printf("%d %d\n", rx, ry);
+    return 0;
+  }
+  if (command == "windows" && argc == 3) {
+    std::printf("%zu\n", FindWindows(d, argv[2], true).size());
+    return 0;
+  }
+  if (command == "geometry" && argc == 3) {
+    // x y width height of the first mapped window, in root coordinates.
+    const std::vector<Window> found = FindWindows(d, argv[2], true);
+    if (found.empty()) return 1;
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(d, found[0], &attributes);
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, found[0], DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    std::printf("%d %d %d %d\n", x, y, attributes.width, attributes.height);
+    return 0;
+  }
+  if (command == "wait-window" && argc == 4) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(arg(3));
+    for (;;) {
+      if (!FindWindows(d, argv[2], true).empty()) return 0;
+      if (std::chrono::steady_clock::now() >= deadline) return 1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  if (command == "depth" && argc == 2) {
+    std::printf("%d\n", DefaultDepth(d, DefaultScreen(d)));
+    return 0;
+  }
+  if (command == "shot" && argc == 3) {
+    Shot shot(d, 0, 0, screen_w, screen_h);
+    return shot.ok() && WritePpm(shot, argv[2]) ? 0 : 1;
+  }
+  return Usage();
+}
