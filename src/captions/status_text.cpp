@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/civil_time.h"
 #include "app/numeric.h"
 
 namespace zt {
@@ -10,18 +11,6 @@ namespace {
 constexpr int64_t kSecondsPerDay = 86400;
 
 std::string LastTwo(const std::string& s) { return s.size() <= 2 ? s : s.substr(s.size() - 2); }
-
-// Days from 1970-01-01 to a civil date (proleptic Gregorian).
-int64_t CivilDayNumber(int32_t year, int32_t month, int32_t day) {
-  // Counts from 1 March so the leap day ends each shifted year.
-  const int64_t y = static_cast<int64_t>(year) - (month <= 2 ? 1 : 0);
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t year_of_era = y - era * 400;
-  const int64_t shifted_month = month > 2 ? month - 3 : month + 9;
-  const int64_t day_of_year = (153 * shifted_month + 2) / 5 + day - 1;
-  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + day_of_era - 719468;
-}
 
 }  // namespace
 
@@ -48,7 +37,7 @@ std::string ComposeStatusLine(const std::string& date, const char* marker,
 }
 
 int32_t ElapsedMinutesSince(int64_t start_epoch_seconds, const CalendarTime& today, float timer) {
-  int64_t day = CivilDayNumber(today.year, today.month, today.day);
+  int64_t day = DaysFromCivil(today.year, today.month, today.day);
   // The date and the timer are read one after the other; if midnight fell
   // between them, take the timer's day.
   const double date_seconds = today.hour * 3600.0 + today.minute * 60.0 + today.second;
