@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -141,6 +142,7 @@ struct CloseCase {
   const char* length;   // the length reply
   std::vector<std::string> expected;
   int16_t midi_state;
+  friend void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class MusicCloseTest : public MusicPlayerTest, public ::testing::WithParamInterface<CloseCase> {};
@@ -221,6 +223,7 @@ struct RestartFailure {
   const char* name;
   const char* failing;
   std::vector<std::string> expected;
+  friend void PrintTo(const RestartFailure& c, std::ostream* os) { *os << c.name; }
 };
 
 class MusicRestartFailureTest : public MusicPlayerTest,
