@@ -154,10 +154,15 @@ std::optional<ResolvedFace> FontRasterizer::Resolve(const std::string& name, boo
     if (FcPatternGetString(font.get(), FC_FAMILY, 0, &family) == FcResultMatch) {
       face->family = reinterpret_cast<const char*>(family);
     }
+    // The matched pattern already carries fontconfig's synthetic styles
+    // (slant set to oblique, embolden); the file itself tells what it has.
     int weight = FC_WEIGHT_REGULAR;
-    FcPatternGetInteger(font.get(), FC_WEIGHT, 0, &weight);
     int slant = FC_SLANT_ROMAN;
-    FcPatternGetInteger(font.get(), FC_SLANT, 0, &slant);
+    int count = 0;
+    PatternPtr own(FcFreeTypeQuery(file, static_cast<unsigned>(face->index), nullptr, &count));
+    FcPattern* truth = own ? own.get() : font.get();
+    FcPatternGetInteger(truth, FC_WEIGHT, 0, &weight);
+    FcPatternGetInteger(truth, FC_SLANT, 0, &slant);
     face->synth_bold = bold && weight < FC_WEIGHT_DEMIBOLD;
     face->synth_italic = italic && slant == FC_SLANT_ROMAN;
   }
