@@ -1,0 +1,169 @@
+#include "surface/layered_canvas.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+namespace zt {
+namespace {
+
+constexpr ColorRef kRed = PackRgb(255, 0, 0);
+constexpr ColorRef kBlue = PackRgb(0, 0, 255);
+
+// A square block of full coverage, the size of the em.
+class BlockText : public TextRasterizer {
+ public:
+  bool Render(const FontRequest& font, std::string_view, CoverageMask& out) override {
+    out.width = out.height = font.pixel_size;
+    out.alpha.assign(static_cast<size_t>(font.pixel_size) * font.pixel_size, 255);
+    return true;
+  }
+};
+
+CanvasConfig Config(int bits = 32) {
+  CanvasConfig c;
+  c.width = 200;
+  c.height = 150;
+  c.twips_per_pixel = 15;
+  c.bits_per_pixel = bits;
+  return c;
+}
+
+bool Covered(const std::vector<RectI>& rects, int x, int y) {
+  for (const RectI& r : rects) {
+    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
+  }
+  return false;
+}
+
+TEST(LayeredCanvasTest, ClearRestoresWhatWasDrawnPersistently) {
+  LayeredCanvas canvas(Config(), nullptr);
+  canvas.SetPersistentDrawing(true);
+  canvas.SetPixelV(10, 10, kBlue);
+  // Persistent drawing is not on the window until a refresh or clear.
+  EXPECT_EQ(canvas.ShownColor(10, 10), 0u);
+  canvas.SetPersistentDrawing(false);
+  canvas.Refresh();
+  EXPECT_EQ(canvas.ShownColor(10, 10), 0x0000FFu);
+
+  canvas.SetPixelV(10, 10, kRed);
+  canvas.SetPixelV(20, 20, kRed);
+  EXPECT_EQ(canvas.ShownColor(10, 10), 0xFF0000u);
+  canvas.Clear();  // drops the transient drawing, keeps the backing image
+  EXPECT_EQ(canvas.ShownColor(10, 10), 0x0000FFu);
+  EXPECT_EQ(canvas.ShownColor(20, 20), 0u);
+  canvas.Clear();
+  EXPECT_EQ(canvas.ShownColor(10, 10), 0x0000FFu);
+}
+
+TEST(LayeredCanvasTest, ClearWithPersistentDrawingWipesTheBacking) {
+  LayeredCanvas canvas(Config(), nullptr);
+  canvas.SetPersistentDrawing(true);
+  canvas.FillBox(0, 0, 50, 50, kBlue);
+  canvas.Clear();
+  canvas.SetPersistentDrawing(false);
+  canvas.Refresh();
+  EXPECT_EQ(canvas.ShownColor(25, 25), 0u);
+}
+
+TEST(LayeredCanvasTest, DirtyRectanglesCoverEveryChangedPixel) {
+  LayeredCanvas canvas(Config(), nullptr);
+  canvas.TakeDirtyRects();
+  EXPECT_TRUE(canvas.TakeDirtyRects().empty());
+  const std::vector<std::array<int, 2>> points{{0, 0}, {199, 149}, {64, 63}, {130, 70}};
+  for (const auto& p : points) canvas.SetPixelV(p[0], p[1], kRed);
+  const BrushHandle brush = canvas.CreateSolidBrush(kBlue);
+  canvas.FillRect(RectI{70, 100, 90, 120}, brush);
+  const std::vector<RectI> rects = canvas.TakeDirtyRects();
+  for (const auto& p : points) EXPECT_TRUE(Covered(rects, p[0], p[1])) << p[0] << "," << p[1];
+  for (int y = 100; y < 120; ++y) {
+    for (int x = 70; x < 90; ++x) ASSERT_TRUE(Covered(rects, x, y)) << x << "," << y;
+  }
+  // Far from every change nothing is redrawn.
+  EXPECT_FALSE(Covered(rects, 199, 0));
+  for (const RectI& r : rects) {
+    EXPECT_GE(r.left, 0);
+    EXPECT_LE(r.right, 200);
+    EXPECT_LE(r.bottom, 150);
+  }
+  EXPECT_TRUE(canvas.TakeDirtyRects().empty());
+  // Persistent drawing alone changes nothing on the window.
+  canvas.SetPersistentDrawing(true);
+  canvas.SetPixelV(5, 5, kRed);
+  EXPECT_TRUE(canvas.TakeDirtyRects().empty());
+  canvas.SetPersistentDrawing(false);
+  canvas.Refresh();
+  EXPECT_TRUE(Covered(canvas.TakeDirtyRects(), 5, 5));
+}
+
+TEST(LayeredCanvasTest, TextIsDrawnAtTheCurrentPositionAndMarkedDirty) {
+  BlockText text;
+  LayeredCanvas canvas(Config(), &text);
+  canvas.TakeDirtyRects();
+  canvas.SetForeColor(kRed);
+  canvas.SetCurrentX(100.7f);
+  canvas.SetCurrentY(40);
+  canvas.SetFontSize(15);  // 15 points at 15 twips per pixel: 20 pixels
+  canvas.Print("X");
+  EXPECT_EQ(canvas.ShownColor(100, 40), 0xFF0000u);
+  EXPECT_EQ(canvas.ShownColor(119, 59), 0xFF0000u);
+  EXPECT_EQ(canvas.ShownColor(120, 40), 0u);
+  EXPECT_EQ(canvas.ShownColor(99, 40), 0u);
+  EXPECT_TRUE(Covered(canvas.TakeDirtyRects(), 119, 59));
+}
+
+TEST(LayeredCanvasTest, PaletteModeTakesTheNearestIndexLowestOnTies) {
+  std::array<PaletteEntry, 256> palette{};
+  palette[3] = {100, 0, 0, 0};
+  palette[7] = {100, 0, 0, 0};  // same colour later: loses the tie
+  palette[9] = {0, 0, 200, 0};
+  palette[10] = {110, 10, 0, 0};  // as far from (105, 5, 0) as entry 3
+  EXPECT_EQ(NearestPaletteIndex(palette, Rgb{100, 0, 0}), 3);
+  EXPECT_EQ(NearestPaletteIndex(palette, Rgb{105, 5, 0}), 3);
+  EXPECT_EQ(NearestPaletteIndex(palette, Rgb{0, 0, 180}), 9);
+  EXPECT_EQ(NearestPaletteIndex(palette, Rgb{0, 0, 0}), 0);  // all-black entries
+}
+
+TEST(LayeredCanvasTest, PixelsKeepTheirIndexWhenThePaletteChanges) {
+  LayeredCanvas canvas(Config(8), nullptr);
+  std::array<PaletteEntry, 256> palette{};
+  for (int i = 0; i < 256; ++i) palette[i] = {static_cast<uint8_t>(i), 0, 0, 0};
+  canvas.SetPaletteEntries(0, 256, palette.data());
+  canvas.RealizePalette();
+  canvas.SetPixelV(4, 4, PackRgb(101, 3, 0));
+  EXPECT_EQ(canvas.WindowCells()[4 * 200 + 4], 101u);
+  EXPECT_EQ(canvas.ShownColor(4, 4), 0x650000u);
+  canvas.TakeDirtyRects();
+
+  for (int i = 0; i < 256; ++i) palette[i] = {0, static_cast<uint8_t>(i), 0, 0};
+  canvas.SetPaletteEntries(0, 256, palette.data());
+  // Loaded but not realised: the screen still shows the old colours.
+  EXPECT_EQ(canvas.ShownColor(4, 4), 0x650000u);
+  EXPECT_EQ(canvas.RealizePalette(), 255);  // entry 0 stayed black
+  EXPECT_EQ(canvas.WindowCells()[4 * 200 + 4], 101u);
+  EXPECT_EQ(canvas.ShownColor(4, 4), 0x006500u);
+  // Every pixel may have changed colour, so everything is shown again.
+  EXPECT_TRUE(Covered(canvas.TakeDirtyRects(), 199, 149));
+  // New colours are matched against the new palette.
+  canvas.SetPixelV(5, 5, PackRgb(0, 50, 0));
+  EXPECT_EQ(canvas.WindowCells()[5 * 200 + 5], 50u);
+  uint32_t row[3];
+  canvas.ShownRow(4, 3, 6, row);
+  EXPECT_EQ(row[0], 0u);
+  EXPECT_EQ(row[1], 0x006500u);
+}
+
+TEST(LayeredCanvasTest, CursorCounterFollowsShowCursorCalls) {
+  LayeredCanvas canvas(Config(), nullptr);
+  EXPECT_TRUE(canvas.CursorVisible());
+  EXPECT_EQ(canvas.ShowCursor(false), -1);
+  EXPECT_EQ(canvas.ShowCursor(false), -2);
+  EXPECT_EQ(canvas.ShowCursor(true), -1);
+  EXPECT_FALSE(canvas.CursorVisible());
+  EXPECT_EQ(canvas.ShowCursor(true), 0);
+  EXPECT_TRUE(canvas.CursorVisible());
+}
+
+}  // namespace
+}  // namespace zt
