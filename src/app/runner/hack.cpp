@@ -1,11 +1,60 @@
+#include <cstdlib>
 #include <iostream>
+#include <memory>
+#include <string>
 
+#include "app/form1.h"
 #include "app/options.h"
+#include "app/runner/hack_target.h"
+#include "surface/headless/headless.h"
+#include "surface/random.h"
+#include "surface/sdl/sdl_events.h"
+#include "surface/x11/x11_canvas.h"
+#include "surface/x11/x11_events.h"
+#include "surface/x11/x11_session.h"
 
 namespace zt {
-// Drawing into a window the screen-saver daemon owns.
-int RunHack(const Options&) {
-  std::cerr << "zolven-taris: --root and --window-id are not available in this build\n";
-  return 1;
+
+// Drawing into a window the screen-saver daemon owns: its size, no input,
+// no pointer, no music, no lock (the daemon runs one copy per screen and
+// more for previews). SIGTERM or the window's end finish the run with 0.
+int RunHack(const Options& options) {
+  // First of all, so a daemon's SIGTERM during start-up is a clean end too.
+  QuitSignals signals;
+  std::string error;
+  const auto target = ResolveHackTarget(options, std::getenv("XSCREENSAVER_WINDOW"), error);
+  if (!target) {
+    std::cerr << "zolven-taris: " << error << "\n";
+    return 1;
+  }
+  X11Options x11;
+  x11.root = target->root;
+  x11.window = target->window;
+  x11.force_8bit = options.colors256;
+  std::unique_ptr<X11Session> session = OpenX11Session(x11, error);
+  if (!session) {
+    std::cerr << error << "\n";
+    return 1;
+  }
+  HeadlessHost host;
+  SilentAudio audio;
+  SeededRandom random(session->clock(), options.seed);
+  Platform platform{
+      session->canvas(), session->events(), session->clock(), random, host, audio, nullptr};
+  SceneState state;
+  FormOptions form_options;
+  form_options.hide_cursor = false;
+  form_options.topmost = false;
+  form_options.music = false;
+  form_options.single_instance = false;
+  form_options.input_ends = false;
+  Form1 form(state, platform, form_options);
+  try {
+    form.Main();
+    form.Form_Activate();
+  } catch (const ProgramExit& exit) {
+    return exit.status;
+  }
 }
+
 }  // namespace zt

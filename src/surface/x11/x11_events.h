@@ -1,0 +1,69 @@
+#pragma once
+// The pump for a hack's window: no input is taken; the window going away
+// and the termination signals run the close path.
+#include <X11/Xlib.h>
+
+#include <cstdint>
+
+#include "surface/platform.h"
+
+namespace zt {
+
+class X11Canvas;
+
+// Records X protocol errors instead of ending the process, as Xlib's own
+// handler would: a window destroyed under us makes every later request on
+// it fail. Installed while it lives.
+class X11ErrorTrap {
+ public:
+  X11ErrorTrap();
+  ~X11ErrorTrap();
+  X11ErrorTrap(const X11ErrorTrap&) = delete;
+  X11ErrorTrap& operator=(const X11ErrorTrap&) = delete;
+  // True once a request on `window` failed because it no longer exists.
+  static bool WindowGone(Window window);
+  // The number of errors seen since the trap was set.
+  static int64_t ErrorCount();
+};
+
+class X11Events : public Events {
+ public:
+  // `canvas` may be null (nothing to present).
+  X11Events(Display* display, Window window, X11Canvas* canvas, Clock& clock);
+
+  void SetHandlers(EventHandlers handlers) override { handlers_ = std::move(handlers); }
+  void Pump() override;
+  void PumpFor(int32_t ms) override;
+  void WaitAndPump(int32_t ms) override;
+  void SetTimer1Interval(int32_t ms) override;
+  void SetTimer1Enabled(bool enabled) override;
+  int32_t Timer1Interval() const override { return timer_interval_; }
+  bool Timer1Enabled() const override { return timer_enabled_; }
+
+  // Handles one event as the pump does.
+  void Dispatch(const XEvent& event);
+
+ private:
+  // Blocks until the X connection has something or `ms` passed.
+  bool WaitForX(int32_t ms);
+  bool QuitPending();
+  void CloseRequested();
+  int64_t UntilTimer(int64_t now) const;
+  void FireTimerIfDue();
+
+  // Signals are noticed within one slice of waiting.
+  static constexpr int32_t kMaxWaitMs = 50;
+
+  Display* display_;
+  Window window_;
+  X11Canvas* canvas_;
+  Clock& clock_;
+  EventHandlers handlers_;
+  bool quit_pending_ = false;
+  bool closing_ = false;
+  int32_t timer_interval_ = 0;
+  bool timer_enabled_ = false;
+  int64_t timer_due_ = 0;
+};
+
+}  // namespace zt

@@ -1,0 +1,48 @@
+#pragma once
+// How 0x00RRGGBB colours become the bytes of a TrueColor X image. Kept free
+// of Xlib so it can be checked without a display.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace zt {
+
+// One channel of a pixel: where its bits sit and how many there are.
+struct ChannelLayout {
+  int32_t shift = 0;
+  int32_t width = 0;
+};
+
+struct PixelLayout {
+  int32_t bytes_per_pixel = 4;  // 2, 3 or 4
+  bool msb_first = false;       // the image's byte order
+  ChannelLayout red, green, blue;
+  // Bits of the depth that no colour channel covers (an alpha channel, for
+  // one): always set, so a visual with alpha shows the pixel opaque.
+  uint32_t fill = 0;
+};
+
+// What an X image of the window's visual reports, in plain numbers.
+struct VisualFacts {
+  bool true_color = true;
+  const char* class_name = "TrueColor";
+  int32_t depth = 24;
+  int32_t bits_per_pixel = 32;
+  bool msb_first = false;
+  uint32_t red_mask = 0xFF0000;
+  uint32_t green_mask = 0x00FF00;
+  uint32_t blue_mask = 0x0000FF;
+};
+
+// The layout for a visual, or nothing with `error` naming what is missing:
+// only TrueColor visuals of 15 to 32 bits with 2, 3 or 4 bytes per pixel.
+std::optional<PixelLayout> MakePixelLayout(const VisualFacts& visual, std::string& error);
+
+// One colour as a pixel value of the layout.
+uint32_t PackPixel(const PixelLayout& layout, uint32_t xrgb);
+
+// Writes `count` pixels into `dest`, bytes_per_pixel each.
+void ConvertXrgbRowToPixels(const uint32_t* xrgb, int32_t count, const PixelLayout& layout,
+                            uint8_t* dest);
+
+}  // namespace zt
