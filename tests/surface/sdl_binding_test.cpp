@@ -1,0 +1,336 @@
+// The SDL binding under SDL's off-screen video driver: no display needed.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "surface/sdl/sdl_canvas.h"
+#include "surface/sdl/sdl_clock.h"
+#include "surface/sdl/sdl_events.h"
+#include "surface/sdl/sdl_session.h"
+
+namespace zt {
+namespace {
+
+struct FormatCase {
+  Uint32 format;
+  // 0x00123456 (r 0x12, g 0x34, b 0x56) packed, 3-byte formats read as
+  // little-endian: RGB24 keeps red in its first byte.
+  uint32_t expected;
+};
+
+class ConvertRowTest : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(ConvertRowTest, PacksLikeSdl) {
+  SDL_PixelFormat* format = SDL_AllocFormat(GetParam().format);
+  ASSERT_NE(format, nullptr);
+  const uint32_t source[2] = {0x123456, 0xFFFFFF};
+  std::vector<uint8_t> bytes(2 * format->BytesPerPixel + 1, 0xAA);
+  ConvertXrgbRow(source, 2, format, bytes.data());
+  for (int i = 0; i < 2; ++i) {
+    uint32_t value = 0;
+    const uint8_t* at = bytes.data() + i * format->BytesPerPixel;
+    if (format->BytesPerPixel == 3) {
+      value = SDL_BYTEORDER == SDL_LIL_ENDIAN ? (at[0] | at[1] << 8 | at[2] << 16)
+                                              : (at[2] | at[1] << 8 | at[0] << 16);
+    } else {
+      std::memcpy(&value, at, format->BytesPerPixel);
+    }
+    const uint32_t c = source[i];
+    EXPECT_EQ(value, SDL_MapRGB(format, (c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF))
+        << SDL_GetPixelFormatName(GetParam().format) << " pixel " << i;
+    if (i == 0) {
+      EXPECT_EQ(value, GetParam().expected);
+    }
+  }
+  EXPECT_EQ(bytes.back(), 0xAA);  // nothing written past the row
+  SDL_FreeFormat(format);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ConvertRowTest,
+                         ::testing::Values(FormatCase{SDL_PIXELFORMAT_RGB888, 0x123456},
+                                           FormatCase{SDL_PIXELFORMAT_ARGB8888, 0xFF123456},
+                                           FormatCase{SDL_PIXELFORMAT_BGR888, 0x563412},
+                                           FormatCase{SDL_PIXELFORMAT_RGB565, 0x11AA},
+                                           FormatCase{SDL_PIXELFORMAT_RGB555, 0x08CA},
+                                           FormatCase{SDL_PIXELFORMAT_RGB24, 0x563412},
+                                           FormatCase{SDL_PIXELFORMAT_BGR24, 0x123456}));
+
+TEST(TwipsPerPixelTest, FromDpi) {
+  EXPECT_EQ(TwipsPerPixelForDpi(96), 15);
+  EXPECT_EQ(TwipsPerPixelForDpi(120), 12);
+  EXPECT_EQ(TwipsPerPixelForDpi(100), 14);  // 14.4
+  EXPECT_EQ(TwipsPerPixelForDpi(93.5f), 15);
+  EXPECT_EQ(TwipsPerPixelForDpi(0), 15);
+  EXPECT_EQ(TwipsPerPixelForDpi(-96), 15);
+  EXPECT_EQ(TwipsPerPixelForDpi(5000), 15);
+  EXPECT_EQ(TwipsPerPixelForDpi(std::nanf("")), 15);
+}
+
+TEST(SdlClockTest, TimerAgreesWithTheCalendar) {
+  SdlClock clock;
+  const CalendarTime now = clock.Now();
+  const float timer = clock.Timer();
+  const double expected = now.hour * 3600.0 + now.minute * 60.0 + now.second;
+  // Allow for a midnight between the two readings.
+  EXPECT_TRUE(std::abs(timer - expected) < 1.0 || timer < 1.0f) << timer << " vs " << expected;
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+  EXPECT_GE(now.year, 2020);
+  const int64_t before = clock.MonotonicMs();
+  clock.Sleep(20);
+  EXPECT_GE(clock.MonotonicMs() - before, 20);
+}
+
+class SdlSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    SdlOptions options;
+    options.windowed = GetWindowed();
+    options.window_width = 320;
+    options.window_height = 200;
+    std::string error;
+    session_ = OpenSdlSession(options, error);
+    if (!session_) GTEST_SKIP() << "no off-screen video: " << error;
+    session_->events().SetHandlers(EventHandlers{[this] { ++clicks_; },
+                                                 [this](char c) { keys_.push_back(c); },
+                                                 [this] { ++closes_; }, [this] { ++ticks_; }});
+  }
+  void TearDown() override {
+    session_.reset();
+    unsetenv("SDL_VIDEODRIVER");
+  }
+  virtual bool GetWindowed() const { return true; }
+
+  void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1); }
+  void PushKey(SDL_Keycode key, Uint16 mod = KMOD_NONE) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    e.key.keysym.mod = mod;
+    Push(e);
+  }
+
+  std::unique_ptr<SdlSession> session_;
+  int clicks_ = 0, closes_ = 0, ticks_ = 0;
+  std::string keys_;
+};
+
+TEST_F(SdlSessionTest, PresentCopiesTheShownImageToTheWindow) {
+  SdlCanvas& canvas = session_->canvas();
+  EXPECT_EQ(canvas.Width(), 320);
+  EXPECT_EQ(canvas.Height(), 200);
+  canvas.ShowWindow();
+  canvas.SetPersistentDrawing(true);
+  canvas.FillBox(10, 10, 19, 19, PackRgb(0, 0, 255));
+  canvas.SetPersistentDrawing(false);
+  canvas.Refresh();
+  canvas.SetPixelV(300, 150, PackRgb(255, 200, 0));
+  session_->events().Pump();
+  SDL_Surface* surface = SDL_GetWindowSurface(canvas.Window());
+  ASSERT_NE(surface, nullptr);
+  auto at = [surface](int x, int y) {
+    Uint32 value = 0;
+    std::memcpy(&value,
+                static_cast<uint8_t*>(surface->pixels) + y * surface->pitch +
+                    x * surface->format->BytesPerPixel,
+                surface->format->BytesPerPixel);
+    Uint8 r, g, b;
+    SDL_GetRGB(value, surface->format, &r, &g, &b);
+    return (r << 16) | (g << 8) | b;
+  };
+  EXPECT_EQ(at(15, 15), 0x0000FF);
+  EXPECT_EQ(at(300, 150), 0xFFC800);
+  EXPECT_EQ(at(100, 100), 0);
+  // Only changes travel afterwards, but they do travel.
+  canvas.SetPixelV(200, 20, PackRgb(0, 255, 0));
+  session_->events().Pump();
+  EXPECT_EQ(at(200, 20), 0x00FF00);
+  canvas.Clear();
+  session_->events().Pump();
+  EXPECT_EQ(at(200, 20), 0);
+  EXPECT_EQ(at(15, 15), 0x0000FF);
+}
+
+TEST_F(SdlSessionTest, ClicksAndCharacterKeysReachTheirHandlers) {
+  SDL_Event click{};
+  click.type = SDL_MOUSEBUTTONDOWN;
+  click.button.button = SDL_BUTTON_RIGHT;
+  Push(click);
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  Push(motion);
+  PushKey(SDLK_LSHIFT, KMOD_LSHIFT);
+  PushKey(SDLK_RIGHT);
+  PushKey(SDLK_a);
+  PushKey(SDLK_ESCAPE);
+  session_->events().Pump();
+  EXPECT_EQ(clicks_, 1);
+  EXPECT_EQ(keys_, "a\x1b");
+  EXPECT_EQ(closes_, 0);
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  Push(quit);
+  session_->events().Pump();
+  EXPECT_EQ(closes_, 1);
+}
+
+TEST_F(SdlSessionTest, ProgramExitLeavesThePumpAndLaterEventsWait) {
+  session_->events().SetHandlers(
+      EventHandlers{[] { throw ProgramExit{0}; }, nullptr, nullptr, nullptr});
+  SDL_Event click{};
+  click.type = SDL_MOUSEBUTTONDOWN;
+  Push(click);
+  Push(click);
+  EXPECT_THROW(session_->events().Pump(), ProgramExit);
+  EXPECT_THROW(session_->events().PumpFor(1000), ProgramExit);
+}
+
+TEST_F(SdlSessionTest, Timer1TicksWhileEnabledAndPumpForTakesItsTime) {
+  SdlEvents& events = session_->events();
+  events.SetTimer1Interval(30);
+  EXPECT_EQ(events.Timer1Interval(), 30);
+  EXPECT_FALSE(events.Timer1Enabled());
+  const Uint64 start = SDL_GetTicks64();
+  events.PumpFor(100);
+  EXPECT_GE(SDL_GetTicks64() - start, 100u);
+  EXPECT_EQ(ticks_, 0);
+  events.SetTimer1Enabled(true);
+  events.PumpFor(170);
+  // Five intervals fit; a slow machine may lose one or two to lateness.
+  EXPECT_GE(ticks_, 3);
+  EXPECT_LE(ticks_, 5);
+  events.SetTimer1Enabled(false);
+  const int before = ticks_;
+  events.PumpFor(80);
+  EXPECT_EQ(ticks_, before);
+  events.SetTimer1Interval(0);
+  events.SetTimer1Enabled(true);
+  events.PumpFor(50);
+  EXPECT_EQ(ticks_, before);  // no interval, no ticks
+}
+
+TEST_F(SdlSessionTest, WaitAndPumpReturnsOnAnEvent) {
+  SDL_Event click{};
+  click.type = SDL_MOUSEBUTTONDOWN;
+  Push(click);
+  const Uint64 start = SDL_GetTicks64();
+  session_->events().WaitAndPump(2000);
+  EXPECT_LT(SDL_GetTicks64() - start, 1000u);
+  EXPECT_EQ(clicks_, 1);
+  session_->events().WaitAndPump(30);
+  EXPECT_GE(SDL_GetTicks64() - start, 30u);
+}
+
+TEST_F(SdlSessionTest, TerminationSignalsBecomeCloseRequests) {
+  std::raise(SIGTERM);  // the session's handler only takes note
+  EXPECT_EQ(closes_, 0);
+  const Uint64 start = SDL_GetTicks64();
+  session_->events().WaitAndPump(5000);
+  EXPECT_LT(SDL_GetTicks64() - start, 1000u);
+  EXPECT_EQ(closes_, 1);
+  std::raise(SIGHUP);
+  session_->events().Pump();
+  EXPECT_EQ(closes_, 2);
+  session_->events().Pump();
+  EXPECT_EQ(closes_, 2);  // once per signal
+}
+
+TEST_F(SdlSessionTest, WindowedModeLeavesCursorAndStackingAlone) {
+  SdlCanvas& canvas = session_->canvas();
+  EXPECT_EQ(canvas.ShowCursor(false), -1);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+  canvas.SetWindowPosTopmost();
+  EXPECT_EQ(SDL_GetWindowFlags(canvas.Window()) & SDL_WINDOW_ALWAYS_ON_TOP, 0u);
+  canvas.SetCursorPos(5, 5);
+  EXPECT_FALSE(canvas.LastWarp().has_value());
+  EXPECT_EQ(canvas.ShowCursor(true), 0);
+}
+
+class SdlFullScreenTest : public SdlSessionTest {
+ protected:
+  bool GetWindowed() const override { return false; }
+};
+
+TEST_F(SdlFullScreenTest, CoversTheDisplayAndFollowsTheCursorCounter) {
+  SdlCanvas& canvas = session_->canvas();
+  SDL_DisplayMode mode{};
+  ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &mode), 0);
+  EXPECT_EQ(canvas.Width(), mode.w);
+  EXPECT_EQ(canvas.Height(), mode.h);
+  EXPECT_EQ(canvas.BitsPerPixel(), session_->DesktopBitsPerPixel());
+  EXPECT_EQ(canvas.TwipsPerPixelX(), canvas.TwipsPerPixelY());
+  EXPECT_NE(SDL_GetWindowFlags(canvas.Window()) & SDL_WINDOW_BORDERLESS, 0u);
+  canvas.ShowCursor(false);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  canvas.ShowCursor(false);
+  canvas.ShowCursor(true);  // still below zero: stays hidden
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  canvas.ShowCursor(true);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+  canvas.SetCursorPos(mode.w / 2, mode.h / 2);
+  ASSERT_TRUE(canvas.LastWarp().has_value());
+  EXPECT_EQ(canvas.LastWarp()->x, mode.w / 2);
+}
+
+TEST(SdlForced8BitTest, ReportsEightBitsAndShowsPaletteColours) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  SdlOptions options;
+  options.force_8bit = true;
+  options.windowed = true;
+  options.window_width = 64;
+  options.window_height = 64;
+  std::string error;
+  auto session = OpenSdlSession(options, error);
+  unsetenv("SDL_VIDEODRIVER");
+  if (!session) GTEST_SKIP() << error;
+  SdlCanvas& canvas = session->canvas();
+  EXPECT_EQ(canvas.BitsPerPixel(), 8);
+  EXPECT_TRUE(canvas.PaletteMode());
+  PaletteEntry palette[256] = {};
+  palette[100] = {255, 200, 0, 0};
+  canvas.SetPaletteEntries(0, 256, palette);
+  canvas.RealizePalette();
+  canvas.ShowWindow();
+  canvas.SetPixelV(3, 3, PackRgb(250, 190, 10));
+  session->events().Pump();
+  SDL_Surface* surface = SDL_GetWindowSurface(canvas.Window());
+  ASSERT_NE(surface, nullptr);
+  Uint32 value = 0;
+  std::memcpy(&value,
+              static_cast<uint8_t*>(surface->pixels) + 3 * surface->pitch +
+                  3 * surface->format->BytesPerPixel,
+              surface->format->BytesPerPixel);
+  Uint8 r, g, b;
+  SDL_GetRGB(value, surface->format, &r, &g, &b);
+  EXPECT_EQ(r, 255);
+  EXPECT_EQ(g, 200);
+  EXPECT_EQ(b, 0);
+}
+
+TEST(SdlNoDisplayTest, SaysSoInOneLine) {
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  const char* old_display = std::getenv("DISPLAY");
+  const std::string saved = old_display ? old_display : "";
+  setenv("DISPLAY", ":4242", 1);
+  std::string error;
+  auto session = OpenSdlSession(SdlOptions{}, error);
+  EXPECT_EQ(session, nullptr);
+  EXPECT_EQ(error.rfind("zolven-taris: cannot open a display (", 0), 0u) << error;
+  EXPECT_EQ(error.find('\n'), std::string::npos);
+  if (old_display) {
+    setenv("DISPLAY", saved.c_str(), 1);
+  } else {
+    unsetenv("DISPLAY");
+  }
+  unsetenv("SDL_VIDEODRIVER");
+}
+
+}  // namespace
+}  // namespace zt
