@@ -193,11 +193,18 @@ uint32_t SdlAudio::MciSendString(std::string_view command, char* reply, uint32_t
       // Playing on from where it is, or from its end: nothing to do.
       song.position = Song::Position::kPlaying;
       break;
-    case MciKind::kSeekToStart:
+    case MciKind::kSeekToStart: {
       Mix_HaltMusic();
       Mix_ResumeMusic();  // a paused mixer would keep the next song silent
+      // A fresh player: a FluidSynth player rewound after it stopped plays
+      // next to nothing the second time round.
+      SDL_RWops* rw = SDL_RWFromConstMem(song.bytes.data(), static_cast<int>(song.bytes.size()));
+      MusicPtr fresh(rw != nullptr ? Mix_LoadMUS_RW(rw, 1) : nullptr);
+      if (!fresh) return kMciErrHardware;
+      song.music = std::move(fresh);
       song.position = Song::Position::kAtStart;
       break;
+    }
     case MciKind::kStop:
       if (song.position == Song::Position::kPlaying) {
         Mix_PauseMusic();
