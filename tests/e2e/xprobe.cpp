@@ -1,7 +1,9 @@
 // Looks at an X display from outside, for the end-to-end tests: pixels,
 // pointer, windows, screenshots.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <chrono>
 #include <cstdio>
@@ -25,8 +27,10 @@ using ImagePtr = std::unique_ptr<XImage, ImageDestroyer>;
 int Usage() {
   std::fprintf(stderr,
                "usage: zt_xprobe pixel X Y | count R G B [x0 y0 x1 y1] | nonblack x0 y0 x1 y1 |\n"
+               "       notblue x0 y0 x1 y1 |\n"
                "       pointer | windows NAME | wait-window NAME TIMEOUT_MS | shot FILE.ppm |\n"
-               "       geometry NAME | depth\n");
+               "       geometry NAME | depth | hash x0 y0 x1 y1 | wm-state NAME |\n"
+               "       cursor-visible | make-window W H X Y | destroy-window ID\n");
   return 2;
 }
 
@@ -172,9 +176,11 @@ int main(int argc, char** argv) {
     std::printf("%d %d %d\n", c.r, c.g, c.b);
     return 0;
   }
-  if ((command == "count" && (argc == 5 || argc == 9)) || (command == "nonblack" && argc == 6)) {
+  if ((command == "count" && (argc == 5 || argc == 9)) ||
+      ((command == "nonblack" || command == "notblue") && argc == 6)) {
     const bool nonblack = command == "nonblack";
-    const int first = nonblack ? 2 : 5;
+    const bool notblue = command == "notblue";
+    const int first = nonblack || notblue ? 2 : 5;
     int x0 = 0, y0 = 0, x1 = screen_w, y1 = screen_h;
     if (argc > first) {
       x0 = arg(first);
@@ -189,7 +195,9 @@ int main(int argc, char** argv) {
     for (int y = 0; y < shot.height(); ++y) {
       for (int x = 0; x < shot.width(); ++x) {
         const Rgb c = shot.At(x, y);
-        if (nonblack ? (c.r | c.g | c.b) != 0 : (c.r == arg(2) && c.g == arg(3) && c.b == arg(4))) {
+        if (notblue    ? (c.r | c.g) != 0
+            : nonblack ? (c.r | c.g | c.b) != 0
+                       : (c.r == arg(2) && c.g == arg(3) && c.b == arg(4))) {
           ++count;
         }
       }
@@ -236,6 +244,87 @@ int main(int argc, char** argv) {
   if (command == "shot" && argc == 3) {
     Shot shot(d, 0, 0, screen_w, screen_h);
     return shot.ok() && WritePpm(shot, argv[2]) ? 0 : 1;
+  }
+  if (command == "hash" && argc == 6) {
+    // A fingerprint of a region, to tell whether anything drew there.
+    if (arg(4) <= arg(2) || arg(5) <= arg(3)) return Usage();
+    Shot shot(d, arg(2), arg(3), arg(4) - arg(2), arg(5) - arg(3));
+    if (!shot.ok()) return 1;
+    unsigned long long h = 1469598103934665603ull;
+    for (int y = 0; y < shot.height(); ++y) {
+      for (int x = 0; x < shot.width(); ++x) {
+        const Rgb c = shot.At(x, y);
+        h = (h ^ static_cast<unsigned long long>((c.r << 16) | (c.g << 8) | c.b)) *
+            1099511628211ull;
+      }
+    }
+    std::printf("%016llx\n", h);
+    return 0;
+  }
+  if (command == "wm-state" && argc == 3) {
+    // The names in _NET_WM_STATE of the first mapped window, one a line.
+    const std::vector<Window> found = FindWindows(d, argv[2], true);
+    if (found.empty()) return 1;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom state = XInternAtom(d, "_NET_WM_STATE", False);
+    if (XGetWindowProperty(d, found[0], state, 0, 64, False, XA_ATOM, &type, &format, &count,
+                           &after, &data) == Success &&
+        data != nullptr) {
+      const Atom* atoms = reinterpret_cast<const Atom*>(data);
+      for (unsigned long i = 0; i < count; ++i) {
+        char* name = XGetAtomName(d, atoms[i]);
+        if (name) {
+          std::printf("%s\n", name);
+          XFree(name);
+        }
+      }
+      XFree(data);
+    }
+    return 0;
+  }
+  if (command == "cursor-visible" && argc == 2) {
+    // 1 when the pointer's current image has any visible pixel.
+    int event_base = 0, error_base = 0;
+    if (!XFixesQueryExtension(d, &event_base, &error_base)) return 1;
+    XFixesCursorImage* image = XFixesGetCursorImage(d);
+    if (image == nullptr) return 1;
+    bool visible = false;
+    for (int i = 0; i < image->width * image->height; ++i) {
+      if ((image->pixels[i] >> 24) != 0) visible = true;
+    }
+    XFree(image);
+    std::printf("%d\n", visible ? 1 : 0);
+    return 0;
+  }
+  if (command == "make-window" && argc == 6) {
+    // A plain mapped window for a program to draw into: prints its id and
+    // lives until killed, when the server destroys the window with it.
+    const Window w =
+        XCreateSimpleWindow(d, DefaultRootWindow(d), arg(4), arg(5), static_cast<unsigned>(arg(2)),
+                            static_cast<unsigned>(arg(3)), 0, 0, BlackPixel(d, DefaultScreen(d)));
+    XStoreName(d, w, "zt-probe-window");
+    XSelectInput(d, w, StructureNotifyMask);
+    XMapWindow(d, w);
+    for (;;) {
+      XEvent event;
+      XNextEvent(d, &event);
+      if (event.type == MapNotify) break;
+    }
+    std::printf("0x%lx\n", w);
+    std::fflush(stdout);
+    for (;;) {
+      XEvent event;
+      XNextEvent(d, &event);
+      if (event.type == DestroyNotify) return 0;
+    }
+  }
+  if (command == "destroy-window" && argc == 3) {
+    XDestroyWindow(d, static_cast<Window>(std::strtoul(argv[2], nullptr, 0)));
+    XSync(d, False);
+    return 0;
   }
   return Usage();
 }
