@@ -242,6 +242,21 @@ TEST_F(SdlAudioTest, CommandsFailCleanly) {
   EXPECT_EQ(audio.MciSendString("close bgm", reply, sizeof reply), kMciErrInvalidDeviceName);
 }
 
+TEST_F(SdlAudioTest, BeepIsAShortTone) {
+  SdlAudio audio;
+  ASSERT_TRUE(audio.DeviceReady()) << SDL_GetError();
+  std::size_t from = WaitForOutput(50 * kBytesPerMs);
+  audio.Beep();
+  std::size_t to = WaitForOutput(from + 600 * kBytesPerMs);
+  std::vector<int16_t> heard = ReadSamples(output_, from);
+  heard.resize(std::min(heard.size(), (to - from) / 2));
+  ASSERT_GT(heard.size(), 400 * kBytesPerMs / 2);
+  EXPECT_GT(Peak(heard), 4000);
+  // Over well before half a second: the tail is silent.
+  std::vector<int16_t> tail(heard.end() - static_cast<long>(200 * kBytesPerMs / 2), heard.end());
+  EXPECT_EQ(Peak(tail), 0);
+}
+
 TEST_F(SdlAudioTest, NoDeviceMeansSilenceNotFailure) {
   ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   SdlAudio audio;
