@@ -18,9 +18,17 @@ const char* HourMarker(int32_t hour) { return hour < 12 ? " AM" : " PM"; }
 
 int32_t DialHour(int32_t hour) { return hour > 12 ? hour - 12 : hour; }
 
-std::string HourText(int32_t dial_hour) { return LastTwo(" " + std::to_string(dial_hour)); }
+std::string HourText(int32_t dial_hour) {
+  std::string text(" ");
+  text += std::to_string(dial_hour);
+  return LastTwo(text);
+}
 
-std::string MinuteText(int32_t minute) { return LastTwo("00" + std::to_string(minute)); }
+std::string MinuteText(int32_t minute) {
+  std::string text("00");
+  text += std::to_string(minute);
+  return LastTwo(text);
+}
 
 std::string DateText(const CalendarTime& t) {
   char text[32];

@@ -85,76 +85,46 @@ void HeadlessEvents::WaitAndPump(int32_t ms) {
   Pump();
 }
 
-namespace {
-
-struct PngWriter {
-  png_structp png = nullptr;
-  png_infop info = nullptr;
-  ~PngWriter() { png_destroy_write_struct(&png, &info); }
-};
-
-struct FileCloser {
-  void operator()(FILE* f) const {
-    if (f != nullptr) std::fclose(f);
-  }
-};
-
-}  // namespace
-
 bool WritePng(const LayeredCanvas& canvas, const std::string& path, std::string& error) {
-  const std::string temp = path + ".part";
-  std::unique_ptr<FILE, FileCloser> file(std::fopen(temp.c_str(), "wb"));
-  if (!file) {
-    error = "cannot write " + path;
-    return false;
-  }
   const int32_t width = canvas.Width(), height = canvas.Height();
-  const bool indexed = canvas.PaletteMode();
-  bool ok = true;
-  {
-    PngWriter w;
-    w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (w.png != nullptr) w.info = png_create_info_struct(w.png);
-    std::vector<png_byte> row(static_cast<size_t>(width) * (indexed ? 1 : 3));
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  std::vector<png_byte> pixels;
+  std::vector<png_byte> colormap;
+  if (canvas.PaletteMode()) {
+    image.format = PNG_FORMAT_RGB_COLORMAP;
+    image.colormap_entries = 256;
+    colormap.reserve(256 * 3);
+    for (const PaletteEntry& e : canvas.RealizedPalette()) {
+      colormap.insert(colormap.end(), {e.red, e.green, e.blue});
+    }
+    const std::vector<uint32_t>& cells = canvas.WindowCells();
+    pixels.resize(cells.size());
+    std::transform(cells.begin(), cells.end(), pixels.begin(),
+                   [](uint32_t cell) { return static_cast<png_byte>(cell); });
+  } else {
+    image.format = PNG_FORMAT_RGB;
+    pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     std::vector<uint32_t> shown(static_cast<size_t>(width));
-    if (w.png == nullptr || w.info == nullptr || setjmp(png_jmpbuf(w.png))) {
-      ok = false;
-    } else {
-      png_init_io(w.png, file.get());
-      png_set_compression_level(w.png, 3);
-      png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(width),
-                   static_cast<png_uint_32>(height), 8,
-                   indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                   PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-      if (indexed) {
-        std::vector<png_color> colors(256);
-        for (int i = 0; i < 256; ++i) {
-          const PaletteEntry& e = canvas.RealizedPalette()[i];
-          colors[i] = png_color{e.red, e.green, e.blue};
-        }
-        png_set_PLTE(w.png, w.info, colors.data(), 256);
+    png_byte* out = pixels.data();
+    for (int32_t y = 0; y < height; ++y) {
+      canvas.ShownRow(y, 0, width, shown.data());
+      for (uint32_t c : shown) {
+        *out++ = static_cast<png_byte>(c >> 16);
+        *out++ = static_cast<png_byte>(c >> 8);
+        *out++ = static_cast<png_byte>(c);
       }
-      png_write_info(w.png, w.info);
-      const std::vector<uint32_t>& cells = canvas.WindowCells();
-      for (int32_t y = 0; y < height; ++y) {
-        if (indexed) {
-          const uint32_t* src = cells.data() + static_cast<size_t>(y) * width;
-          for (int32_t x = 0; x < width; ++x) row[x] = static_cast<png_byte>(src[x]);
-        } else {
-          canvas.ShownRow(y, 0, width, shown.data());
-          for (int32_t x = 0; x < width; ++x) {
-            row[3 * x] = static_cast<png_byte>(shown[x] >> 16);
-            row[3 * x + 1] = static_cast<png_byte>(shown[x] >> 8);
-            row[3 * x + 2] = static_cast<png_byte>(shown[x]);
-          }
-        }
-        png_write_row(w.png, row.data());
-      }
-      png_write_end(w.png, nullptr);
     }
   }
-  if (std::fclose(file.release()) != 0) ok = false;
-  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+  // A temporary name first, so no half-written image is left behind.
+  const std::string temp = path + ".part";
+  const bool written =
+      png_image_write_to_file(&image, temp.c_str(), 0, pixels.data(), 0,
+                              colormap.empty() ? nullptr : colormap.data()) != 0;
+  png_image_free(&image);
+  if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());
     error = "cannot write " + path;
     return false;
