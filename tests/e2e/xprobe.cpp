@@ -30,7 +30,7 @@ int Usage() {
                "       notblue x0 y0 x1 y1 |\n"
                "       pointer | windows NAME | wait-window NAME TIMEOUT_MS | shot FILE.ppm |\n"
                "       geometry NAME | depth | hash x0 y0 x1 y1 | wm-state NAME |\n"
-               "       cursor-visible | make-window W H X Y | destroy-window ID\n");
+               "       cursor-visible | make-window W H X Y | destroy-window ID | close NAME\n");
   return 2;
 }
 
@@ -320,6 +320,21 @@ int main(int argc, char** argv) {
       XNextEvent(d, &event);
       if (event.type == DestroyNotify) return 0;
     }
+  }
+  if (command == "close" && argc == 3) {
+    // What a window manager's close button sends: WM_DELETE_WINDOW.
+    const std::vector<Window> found = FindWindows(d, argv[2], true);
+    if (found.empty()) return 1;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = found[0];
+    event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, found[0], False, NoEventMask, &event);
+    XSync(d, False);
+    return 0;
   }
   if (command == "destroy-window" && argc == 3) {
     XDestroyWindow(d, static_cast<Window>(std::strtoul(argv[2], nullptr, 0)));

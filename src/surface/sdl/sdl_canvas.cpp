@@ -64,8 +64,8 @@ SdlCanvas::~SdlCanvas() {
 
 void SdlCanvas::SetWindowStateMaximised() {
   LayeredCanvas::SetWindowStateMaximised();
-  // The full-screen window already covers the display.
-  if (options_.windowed) SDL_MaximizeWindow(window_);
+  // The full-screen window already covers the display; the --window one
+  // keeps the size asked for, which is the size the scene is laid out for.
 }
 
 int32_t SdlCanvas::ShowCursor(bool show) {
