@@ -19,6 +19,8 @@
 
 #include "music/mci_command.h"
 #include "music/midi_builder.h"
+#include "music/music_player.h"
+#include "support/fakes.h"
 
 namespace zt {
 namespace {
@@ -255,6 +257,57 @@ TEST_F(SdlAudioTest, BeepIsAShortTone) {
   // Over well before half a second: the tail is silent.
   std::vector<int16_t> tail(heard.end() - static_cast<long>(200 * kBytesPerMs / 2), heard.end());
   EXPECT_EQ(Peak(tail), 0);
+}
+
+// The player over the real binding, with songs in a folder whose name has a
+// space, as the program would find them next to itself.
+TEST_F(SdlAudioTest, PlayerRunsARealSongAndRefusesABrokenOne) {
+  fs::path folder = dir_ / "Screen Savers";
+  fs::create_directories(folder);
+  SdlAudio audio;
+  test::FakeClock clock;
+  test::FakeEvents events(clock);
+  test::FakeHost host;
+  test::FakeCanvas canvas;
+  test::ScriptedRandom random;
+  Platform p{canvas, events, clock, random, host, audio, nullptr};
+  host.app_path = folder.string();
+  host.existing = {(folder / "zt-bgm.mid").string()};
+
+  // A file that is no song, and one whose track is cut short.
+  Bytes cut = test::HeldChordSong(2000);
+  cut.resize(cut.size() - 4);
+  for (const Bytes& broken : {Bytes(64, 'x'), cut}) {
+    WriteFile(folder / "zt-bgm.mid", broken);
+    SceneState s;
+    StartMusic(s, p);
+    EXPECT_EQ(s.MusicMode, 0);
+    EXPECT_EQ(s.MidiState, 0);
+    EXPECT_FALSE(events.timer_enabled);
+  }
+  // Gone between the existence test and the open.
+  fs::remove(folder / "zt-bgm.mid");
+  SceneState gone;
+  StartMusic(gone, p);
+  EXPECT_EQ(gone.MusicMode, 0);
+
+  WriteFile(folder / "zt-bgm.mid", test::HeldChordSong(2000));
+  SceneState s;
+  StartMusic(s, p);
+  if (s.MusicMode == 0) GTEST_SKIP() << "no MIDI synthesiser with instruments here";
+  EXPECT_EQ(s.MusicMode, 2);
+  EXPECT_EQ(s.MidiState, 2);
+  EXPECT_EQ(s.MidiLengthMs, 2000);
+  EXPECT_EQ(events.timer_interval, 2000);
+  EXPECT_TRUE(events.timer_enabled);
+  Timer1_Timer(s, p);
+  EXPECT_EQ(s.MusicMode, 2);
+  StopMusic(s, p);
+  EXPECT_EQ(s.MciResult, 0);
+  EXPECT_FALSE(events.timer_enabled);
+  // Closed: the alias is free again.
+  char reply[8] = {};
+  EXPECT_EQ(audio.MciSendString("close bgm", reply, sizeof reply), kMciErrInvalidDeviceName);
 }
 
 TEST_F(SdlAudioTest, NoDeviceMeansSilenceNotFailure) {

@@ -102,7 +102,10 @@ bool SdlAudio::DeviceReady() {
 }
 
 void SdlAudio::StopWave() {
-  if (wave_channel_ >= 0) Mix_HaltChannel(wave_channel_);
+  // The channel may have passed to a beep once a wave played only once ended.
+  if (wave_channel_ >= 0 && wave_ && Mix_GetChunk(wave_channel_) == wave_.get()) {
+    Mix_HaltChannel(wave_channel_);
+  }
   wave_channel_ = -1;
   wave_.reset();
 }
