@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-#include <random>
 #include <string>
 #include <variant>
 
@@ -263,27 +262,6 @@ TEST(MidiFileTest, EveryCutOfAGoodFileIsAnError) {
     Bytes cut(good.begin(), good.begin() + static_cast<long>(n));
     EXPECT_TRUE(ErrorOf(cut).has_value()) << "cut at " << n;
   }
-}
-
-TEST(MidiFileTest, RandomDamageNeverCrashes) {
-  // Flipped bytes may still leave a valid file; what matters is that every
-  // result is either an error or a length within bounds.
-  std::mt19937 rng(1234);
-  Bytes good = GoodSong();
-  int errors = 0;
-  for (int i = 0; i < 5000; ++i) {
-    Bytes damaged = good;
-    int flips = 1 + static_cast<int>(rng() % 4);
-    for (int f = 0; f < flips; ++f) damaged[rng() % damaged.size()] = static_cast<uint8_t>(rng());
-    MidiResult r = ReadMidiFile(damaged);
-    if (std::holds_alternative<MidiError>(r)) {
-      ++errors;
-    } else {
-      EXPECT_GE(std::get<MidiSummary>(r).length_ms, 0);
-      EXPECT_LE(std::get<MidiSummary>(r).length_ms, kMaxMidiLengthMs);
-    }
-  }
-  EXPECT_GT(errors, 1000);
 }
 
 }  // namespace
