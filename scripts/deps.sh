@@ -8,7 +8,7 @@ packages=(
   libfontconfig-dev libpng-dev libx11-dev
   fonts-ipafont-mincho fonts-dejavu-core timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-utils x11-apps xauth procps
+  xvfb xdotool x11-utils x11-apps xauth procps xscreensaver libxfixes-dev
 )
 missing=()
 for p in "${packages[@]}"; do
