@@ -34,8 +34,10 @@ outside() {
 log "--- -window-id ID (hex): the scene at the window's size, nothing outside it"
 make_window 320 240 100 100
 before=$(outside)
+xdotool mousemove 150 150
 start_program -window-id "$WIN"
 sleep 1.5
+check_eq "pointer still visible over the window" 1 "$("$ZT_PROBE" cursor-visible)"
 if is_running "$ZT_PID"; then pass "running on window $WIN"; else
   fail "the program ended at once"; program_stderr >&2; finish
 fi
@@ -50,6 +52,26 @@ log "--- destroying the window ends the program with status 0"
 wait_exit "$ZT_PID" 2
 check_eq "status after the window was destroyed" 0 "$EXIT_STATUS"
 wait_exit "$WIN_PID" 2
+check_eq "pointer not moved" "150 150" "$(pointer)"
+
+log "--- no single-copy lock: two copies draw at once, as for two screens"
+make_window 240 180 0 0
+first_win=$WIN first_win_pid=$WIN_PID
+make_window 240 180 400 0
+start_program --window-id "$first_win"
+first=$ZT_PID
+start_program --window-id "$WIN"
+sleep 1.5
+if is_running "$first" && is_running "$ZT_PID"; then pass "both copies run"; else
+  fail "a copy ended"
+fi
+check_gradient "first of two" 0 0 240 180
+check_gradient "second of two" 400 0 240 180
+kill -TERM "$first" "$ZT_PID" "$first_win_pid" "$WIN_PID" 2>/dev/null
+wait_exit "$first" 2
+check_eq "first copy's status" 0 "$EXIT_STATUS"
+wait_exit "$ZT_PID" 2
+check_eq "second copy's status" 0 "$EXIT_STATUS"
 
 log "--- --window-id ID (decimal) on a small preview-sized window; SIGTERM ends it"
 make_window 200 150 600 400
