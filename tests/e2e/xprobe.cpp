@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
+#include <png.h>
 
 #include <chrono>
 #include <cstdio>
@@ -30,7 +31,8 @@ int Usage() {
                "       notblue x0 y0 x1 y1 |\n"
                "       pointer | windows NAME | wait-window NAME TIMEOUT_MS | shot FILE.ppm |\n"
                "       geometry NAME | depth | hash x0 y0 x1 y1 | wm-state NAME |\n"
-               "       cursor-visible | make-window W H X Y | destroy-window ID | close NAME\n");
+               "       cursor-visible | make-window W H X Y | destroy-window ID | close NAME |\n"
+               "       palette-miss FILE.png x0 y0 x1 y1\n");
   return 2;
 }
 
@@ -203,6 +205,37 @@ int main(int argc, char** argv) {
       }
     }
     std::printf("%ld\n", count);
+    return 0;
+  }
+  // Pixels of a region whose colour is not in the palette of an indexed PNG.
+  if (command == "palette-miss" && argc == 7) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, argv[2]) || image.colormap_entries == 0) {
+      std::fprintf(stderr, "zt_xprobe: no palette in %s\n", argv[2]);
+      png_image_free(&image);
+      return 1;
+    }
+    image.format = PNG_FORMAT_RGB_COLORMAP;
+    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));
+    std::vector<png_byte> colormap(PNG_IMAGE_COLORMAP_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, colormap.data())) return 1;
+    std::vector<bool> known(1 << 24);
+    for (size_t i = 0; i + 2 < colormap.size() && i / 3 < image.colormap_entries; i += 3) {
+      known[(colormap[i] << 16) | (colormap[i + 1] << 8) | colormap[i + 2]] = true;
+    }
+    const int x0 = arg(3), y0 = arg(4), x1 = arg(5), y1 = arg(6);
+    if (x1 <= x0 || y1 <= y0) return Usage();
+    Shot shot(d, x0, y0, x1 - x0, y1 - y0);
+    if (!shot.ok()) return 1;
+    long misses = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+      for (int x = 0; x < shot.width(); ++x) {
+        const Rgb c = shot.At(x, y);
+        if (!known[(c.r << 16) | (c.g << 8) | c.b]) ++misses;
+      }
+    }
+    std::printf("%ld\n", misses);
     return 0;
   }
   if (command == "pointer" && argc == 2) {
