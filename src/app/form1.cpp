@@ -32,6 +32,16 @@ float LayoutScaleFor(int32_t screen_width) {
   }
 }
 
+int RunForm(SceneState& state, Platform& platform, FormOptions options) {
+  Form1 form(state, platform, options);
+  try {
+    form.Main();
+    form.Form_Activate();
+  } catch (const ProgramExit& exit) {
+    return exit.status;
+  }
+}
+
 Form1::Form1(SceneState& state, Platform& platform, FormOptions options)
     : s_(state), platform_(platform), options_(options) {
   EventHandlers handlers;

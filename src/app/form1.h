@@ -42,6 +42,10 @@ class Form1 {
   FormOptions options_;
 };
 
+// Runs the program on a platform: start-up, then the scene cycle until the
+// exit sequence. Returns the exit status.
+int RunForm(SceneState& state, Platform& platform, FormOptions options);
+
 // The resolution scale for a screen width.
 float LayoutScaleFor(int32_t screen_width);
 

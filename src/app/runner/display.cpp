@@ -40,13 +40,7 @@ int RunDisplay(const Options& options) {
     form_options.hide_cursor = false;
     form_options.topmost = false;
   }
-  Form1 form(state, platform, form_options);
-  try {
-    form.Main();
-    form.Form_Activate();
-  } catch (const ProgramExit& exit) {
-    return exit.status;
-  }
+  return RunForm(state, platform, form_options);
 }
 
 }  // namespace zt

@@ -48,13 +48,7 @@ int RunHack(const Options& options) {
   form_options.music = false;
   form_options.single_instance = false;
   form_options.input_ends = false;
-  Form1 form(state, platform, form_options);
-  try {
-    form.Main();
-    form.Form_Activate();
-  } catch (const ProgramExit& exit) {
-    return exit.status;
-  }
+  return RunForm(state, platform, form_options);
 }
 
 }  // namespace zt

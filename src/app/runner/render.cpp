@@ -160,12 +160,9 @@ int RunRender(const Options& options, std::ostream& err) {
   FormOptions form_options;
   form_options.music = false;
   form_options.single_instance = false;
-  Form1 form(state, platform, form_options);
   try {
-    form.Main();
-    form.Form_Activate();
-  } catch (const ProgramExit&) {
-    // The last figure is written.
+    // Ends after the last figure is written.
+    RunForm(state, platform, form_options);
   } catch (const RenderFailed& failure) {
     jsonl.close();
     fs::remove(part_jsonl, ec);
