@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git clang libclang-rt-14-dev
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libsdl2-image-dev
-  libfontconfig-dev libpng-dev libx11-dev
+  libfontconfig-dev libpng-dev libx11-dev libxtst-dev
   fonts-ipafont-mincho fonts-dejavu-core timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils x11-apps xauth procps xscreensaver libxfixes-dev

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 #include <png.h>
 
@@ -32,7 +33,7 @@ int Usage() {
                "       pointer | windows NAME | wait-window NAME TIMEOUT_MS | shot FILE.ppm |\n"
                "       geometry NAME | depth | hash x0 y0 x1 y1 | wm-state NAME |\n"
                "       cursor-visible | make-window W H X Y | destroy-window ID | close NAME |\n"
-               "       palette-miss FILE.png x0 y0 x1 y1\n");
+               "       palette-miss FILE.png x0 y0 x1 y1 | click-exit PID\n");
   return 2;
 }
 
@@ -237,6 +238,38 @@ int main(int argc, char** argv) {
     }
     std::printf("%ld\n", misses);
     return 0;
+  }
+  // Clicks through XTest and reports the milliseconds until process PID is
+  // gone (exited or a zombie), or -1 after five seconds.
+  if (command == "click-exit" && argc == 3) {
+    const std::string stat = std::string("/proc/") + argv[2] + "/stat";
+    auto gone = [&stat] {
+      FILE* f = std::fopen(stat.c_str(), "r");
+      if (f == nullptr) return true;
+      char buffer[512] = {};
+      const size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+      std::fclose(f);
+      const char* close_paren = std::strrchr(buffer, ')');
+      return n == 0 || close_paren == nullptr || close_paren[2] == 'Z' || close_paren[2] == 'X';
+    };
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XSync(d, False);
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+      if (gone()) {
+        std::printf("%lld\n", static_cast<long long>(ms));
+        return 0;
+      }
+      if (ms > 5000) {
+        std::printf("-1\n");
+        return 0;
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
   }
   if (command == "pointer" && argc == 2) {
     Window root = 0, child = 0;
