@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Music next to the program: a wave file loops while the display runs and
+# stops with it. Sound goes to SDL's "disk" driver, a raw file we can read.
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=lib.sh
+source "$here/lib.sh" "$@"
+
+start_xvfb 640x480x24
+
+# A 1-second 8-bit mono square wave at 8 kHz, written byte by byte.
+le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
+make_wave() {
+  local samples=8000
+  {
+    printf 'RIFF'; le32 $((36 + samples)); printf 'WAVEfmt '
+    le32 16; printf '\x01\x00\x01\x00'; le32 8000; le32 8000; printf '\x01\x00\x08\x00'
+    printf 'data'; le32 "$samples"
+    yes $'\x30\x30\x30\x30\x30\x30\x30\x30\xd0\xd0\xd0\xd0\xd0\xd0\xd0\xd0' | tr -d '\n' | head -c "$samples"
+  } >"$1"
+}
+
+# The program looks for its music in its own folder.
+mkdir -p "$E2E_TMP/app"
+cp "$ZT_BIN" "$E2E_TMP/app/zolven-taris"
+make_wave "$E2E_TMP/app/zt-bgm.wav"
+ZT_BIN="$E2E_TMP/app/zolven-taris"
+
+audio="$E2E_TMP/audio.raw"
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio"
+xdotool mousemove 10 10
+start_program
+if ! wait_window 10000; then
+  fail "no window appeared"
+  finish
+fi
+sleep 2
+size_running=$(stat -c %s "$audio" 2>/dev/null || echo 0)
+loud=$(head -c 2000000 "$audio" 2>/dev/null | tr -d '\000' | head -c 1000 | wc -c)
+if [ "$size_running" -gt 0 ] && [ "$loud" -ge 1000 ]; then
+  pass "the wave plays ($size_running bytes of audio, not silent)"
+else
+  fail "no sound from the wave (size $size_running, non-zero bytes $loud)"
+fi
+click 320 240 1
+wait_exit "$ZT_PID" 10
+check_eq "a click ends it" 0 "$EXIT_STATUS"
+size_after=$(stat -c %s "$audio" 2>/dev/null || echo 0)
+sleep 1
+check_eq "the audio stops with the program" "$size_after" "$(stat -c %s "$audio" 2>/dev/null || echo 0)"
+finish
