@@ -42,6 +42,9 @@ struct Rgb {
 };
 
 // The colour of a pixel of an image of the root window, whatever the visual.
+// Indexed pixels are read through the installed colormap: with one colormap
+// installed at a time (as on Xvfb and most 8-bit hardware) that is exactly
+// the colour on the screen.
 class Shot {
  public:
   Shot(Display* display, int x, int y, int w, int h) : display_(display) {
@@ -52,6 +55,13 @@ class Shot {
     XGetWindowAttributes(display, root, &attributes);
     visual_ = attributes.visual;
     colormap_ = attributes.colormap;
+    // What the screen shows goes through the installed colormap, which a
+    // window with its own colormap may have put in place of the default.
+    int count = 0;
+    if (Colormap* installed = XListInstalledColormaps(display, root, &count)) {
+      if (count > 0) colormap_ = installed[0];
+      XFree(installed);
+    }
   }
   bool ok() const { return image_ != nullptr; }
   int width() const { return image_->width; }

@@ -10,29 +10,18 @@
 #include "surface/sdl/sdl_canvas.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/sdl/sdl_session.h"
+#include "surface/x11/x11_canvas.h"
+#include "surface/x11/x11_events.h"
+#include "surface/x11/x11_session.h"
 
 namespace zt {
+namespace {
 
-int RunDisplay(const Options& options) {
-  PosixHost host;
-  // A second copy leaves before anything is shown.
-  if (host.PreviousInstance()) return 0;
-
-  SdlOptions sdl;
-  sdl.force_8bit = options.colors256;
-  sdl.display_index = options.display;
-  sdl.windowed = options.windowed;
-  sdl.window_width = options.window_width;
-  sdl.window_height = options.window_height;
-  std::string error;
-  std::unique_ptr<SdlSession> session = OpenSdlSession(sdl, error);
-  if (!session) {
-    std::cerr << error << "\n";
-    return 1;
-  }
+template <typename Session>
+int RunOn(Session& session, const Options& options, PosixHost& host) {
   SdlAudio audio;
-  SeededRandom random(session->clock(), options.seed);
-  Platform platform{session->canvas(), session->events(), session->clock(), random, host, audio,
+  SeededRandom random(session.clock(), options.seed);
+  Platform platform{session.canvas(), session.events(), session.clock(), random, host, audio,
                     nullptr};
   SceneState state;
   FormOptions form_options;
@@ -41,6 +30,47 @@ int RunDisplay(const Options& options) {
     form_options.topmost = false;
   }
   return RunForm(state, platform, form_options);
+}
+
+}  // namespace
+
+int RunDisplay(const Options& options) {
+  PosixHost host;
+  // A second copy leaves before anything is shown.
+  if (host.PreviousInstance()) return 0;
+
+  std::string error;
+  const ScreenBinding binding = ProbeScreenBinding(error);
+  if (binding == ScreenBinding::kUnsupported) {
+    std::cerr << error << "\n";
+    return 1;
+  }
+  if (binding == ScreenBinding::kX11Indexed) {
+    // SDL's window surface cannot be drawn on an 8-bit PseudoColor screen.
+    X11ScreenOptions x11;
+    x11.windowed = options.windowed;
+    x11.window_width = options.window_width;
+    x11.window_height = options.window_height;
+    std::unique_ptr<X11Session> session = OpenX11ScreenSession(x11, error);
+    if (!session) {
+      std::cerr << error << "\n";
+      return 1;
+    }
+    return RunOn(*session, options, host);
+  }
+
+  SdlOptions sdl;
+  sdl.force_8bit = options.colors256;
+  sdl.display_index = options.display;
+  sdl.windowed = options.windowed;
+  sdl.window_width = options.window_width;
+  sdl.window_height = options.window_height;
+  std::unique_ptr<SdlSession> session = OpenSdlSession(sdl, error);
+  if (!session) {
+    std::cerr << error << "\n";
+    return 1;
+  }
+  return RunOn(*session, options, host);
 }
 
 }  // namespace zt

@@ -48,6 +48,8 @@ ImageHeader MakeImage(Display* display, Visual* visual, int depth, uint8_t* pixe
 VisualFacts DescribeVisual(Display* display, Visual* visual, int depth) {
   VisualFacts facts;
   facts.true_color = visual->c_class == TrueColor;
+  facts.pseudo_color = visual->c_class == PseudoColor;
+  facts.direct_color = visual->c_class == DirectColor;
   facts.class_name = ClassName(visual->c_class);
   facts.depth = depth;
   facts.red_mask = static_cast<uint32_t>(visual->red_mask);
@@ -66,21 +68,39 @@ VisualFacts DescribeVisual(Display* display, Visual* visual, int depth) {
 }
 
 X11Canvas::X11Canvas(Display* display, Window window, Visual* visual, int depth,
-                     const CanvasConfig& config, TextRasterizer* text)
+                     const CanvasConfig& config, TextRasterizer* text, X11CanvasOptions options)
     : LayeredCanvas(config, text),
       display_(display),
       window_(window),
       visual_(visual),
-      depth_(depth) {}
+      depth_(depth),
+      options_(options) {}
 
 X11Canvas::~X11Canvas() {
   if (gc_ != nullptr) XFreeGC(display_, gc_);
+  if (blank_cursor_ != 0) {
+    XUndefineCursor(display_, window_);
+    XFreeCursor(display_, blank_cursor_);
+  }
 }
 
 bool X11Canvas::Prepare(std::string& error) {
-  const auto layout = MakePixelLayout(DescribeVisual(display_, visual_, depth_), error);
-  if (!layout) return false;
-  layout_ = *layout;
+  const VisualFacts facts = DescribeVisual(display_, visual_, depth_);
+  if (options_.colormap != 0) {
+    if (!PaletteMode()) {
+      error = "a window with its own colormap needs 8 bits per pixel";
+      return false;
+    }
+    if (!ShowsPaletteIndexes(facts, error)) return false;
+    indexed_ = true;
+    // The cells start as the realised palette (black) rather than whatever
+    // a fresh colormap holds.
+    StoreColormap();
+  } else {
+    const auto layout = MakePixelLayout(facts, error);
+    if (!layout) return false;
+    layout_ = *layout;
+  }
   // Made on the window itself, so it matches the window's depth.
   gc_ = XCreateGC(display_, window_, 0, nullptr);
   if (gc_ == nullptr) {
@@ -90,7 +110,102 @@ bool X11Canvas::Prepare(std::string& error) {
   return true;
 }
 
+Cursor X11Canvas::BlankCursor() {
+  if (blank_cursor_ != 0) return blank_cursor_;
+  // A 1x1 cursor whose only pixel is masked out: nothing shows.
+  const char bits[1] = {0};
+  const Pixmap empty = XCreateBitmapFromData(display_, window_, bits, 1, 1);
+  if (empty == 0) return 0;
+  XColor black{};
+  blank_cursor_ = XCreatePixmapCursor(display_, empty, empty, &black, &black, 0, 0);
+  XFreePixmap(display_, empty);
+  return blank_cursor_;
+}
+
+int32_t X11Canvas::ShowCursor(bool show) {
+  const int32_t count = LayeredCanvas::ShowCursor(show);
+  if (FullScreen()) {
+    if (count < 0) {
+      if (const Cursor blank = BlankCursor(); blank != 0) XDefineCursor(display_, window_, blank);
+    } else {
+      XUndefineCursor(display_, window_);
+    }
+    XFlush(display_);
+  }
+  return count;
+}
+
+int32_t X11Canvas::SetWindowPosTopmost() {
+  const int32_t result = LayeredCanvas::SetWindowPosTopmost();
+  if (FullScreen()) XRaiseWindow(display_, window_);
+  return result;
+}
+
+int32_t X11Canvas::SetCursorPos(int32_t x, int32_t y) {
+  LayeredCanvas::SetCursorPos(x, y);
+  if (!FullScreen()) return 1;
+  // The window covers the screen from its origin: its coordinates are the root's.
+  XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, x, y);
+  XFlush(display_);
+  return 1;
+}
+
+void X11Canvas::ShowWindow() {
+  LayeredCanvas::ShowWindow();
+  if (!options_.own_window) return;
+  if (FullScreen()) {
+    XMapRaised(display_, window_);
+  } else {
+    XMapWindow(display_, window_);
+  }
+  InstallColormap();
+  if (FullScreen()) {
+    // The override-redirect window is viewable once the server has the map;
+    // no window manager hands it the keyboard, so it takes it.
+    XSync(display_, False);
+    if (XGrabKeyboard(display_, window_, True, GrabModeAsync, GrabModeAsync, CurrentTime) !=
+        GrabSuccess) {
+      XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
+    }
+  }
+  whole_ = true;
+  Present();
+  XFlush(display_);
+}
+
+void X11Canvas::InstallColormap() {
+  // A window manager installs a managed window's colormap when it gets the
+  // focus; an override-redirect window has none to do it. Installing it
+  // here also covers a desktop without a window manager.
+  if (indexed_) XInstallColormap(display_, options_.colormap);
+}
+
+void X11Canvas::ColormapLost() {
+  if (FullScreen()) InstallColormap();
+}
+
+int32_t X11Canvas::RealizePalette() {
+  const int32_t changed = LayeredCanvas::RealizePalette();
+  if (indexed_) StoreColormap();
+  return changed;
+}
+
+void X11Canvas::StoreColormap() {
+  const std::array<ColorCell, 256> cells = PaletteCells(RealizedPalette());
+  std::array<XColor, 256> colors{};
+  for (size_t i = 0; i < cells.size(); ++i) {
+    colors[i].pixel = i;
+    colors[i].red = cells[i].red;
+    colors[i].green = cells[i].green;
+    colors[i].blue = cells[i].blue;
+    colors[i].flags = DoRed | DoGreen | DoBlue;
+  }
+  XStoreColors(display_, options_.colormap, colors.data(), static_cast<int>(colors.size()));
+}
+
 void X11Canvas::Present() {
+  // The own window draws nothing before it is shown; it is whole then.
+  if (options_.own_window && !Shown()) return;
   std::vector<RectI> rects = TakeDirtyRects();
   if (whole_) {
     whole_ = false;
@@ -102,6 +217,10 @@ void X11Canvas::Present() {
 void X11Canvas::PutRect(const RectI& r) {
   const int32_t w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0 || gc_ == nullptr) return;
+  if (indexed_) {
+    PutIndexRect(r);
+    return;
+  }
   const int32_t bytes_per_line = ((w * layout_.bytes_per_pixel + 3) / 4) * 4;
   pixels_.resize(static_cast<size_t>(bytes_per_line) * static_cast<size_t>(h));
   row_.resize(static_cast<size_t>(w));
@@ -114,6 +233,22 @@ void X11Canvas::PutRect(const RectI& r) {
   if (!image) return;
   // Our pixels are written in the display's byte order.
   image->byte_order = layout_.msb_first ? MSBFirst : LSBFirst;
+  XPutImage(display_, window_, gc_, image.get(), 0, 0, r.left, r.top, static_cast<unsigned>(w),
+            static_cast<unsigned>(h));
+}
+
+void X11Canvas::PutIndexRect(const RectI& r) {
+  const int32_t w = r.right - r.left, h = r.bottom - r.top;
+  const int32_t bytes_per_line = ((w + 3) / 4) * 4;
+  pixels_.resize(static_cast<size_t>(bytes_per_line) * static_cast<size_t>(h));
+  const std::vector<uint32_t>& cells = WindowCells();
+  for (int32_t y = 0; y < h; ++y) {
+    const uint32_t* from = cells.data() + static_cast<ptrdiff_t>(r.top + y) * Width() + r.left;
+    uint8_t* to = pixels_.data() + static_cast<ptrdiff_t>(y) * bytes_per_line;
+    for (int32_t x = 0; x < w; ++x) to[x] = static_cast<uint8_t>(from[x]);
+  }
+  ImageHeader image = MakeImage(display_, visual_, depth_, pixels_.data(), w, h, bytes_per_line);
+  if (!image) return;
   XPutImage(display_, window_, gc_, image.get(), 0, 0, r.left, r.top, static_cast<unsigned>(w),
             static_cast<unsigned>(h));
 }

@@ -1,10 +1,13 @@
 #pragma once
-// The layered canvas shown in an X window that someone else owns, such as a
-// screen-saver daemon's: drawing stays on the CPU images and Present() puts
-// the changed rectangles with XPutImage. The window is never moved, raised
-// or given a cursor.
+// The layered canvas shown in an X window: drawing stays on the CPU images
+// and Present() puts the changed rectangles with XPutImage. In a window
+// someone else owns, such as a screen-saver daemon's, the window is never
+// moved, raised or given a cursor. In the program's own window on an 8-bit
+// PseudoColor screen the palette indexes go straight into the image and the
+// realised palette is stored in the window's private colormap.
 #include <X11/Xlib.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,14 +21,30 @@ namespace zt {
 // take the pixels on this display.
 VisualFacts DescribeVisual(Display* display, Visual* visual, int depth);
 
+struct X11CanvasOptions {
+  // The program's own window: the cursor, stacking and focus are ours.
+  bool own_window = false;
+  // An ordinary window of the desktop: topmost and the cursor are left alone.
+  bool windowed = false;
+  // The own window's private colormap of 256 writable cells, 0 for none.
+  // With it the canvas keeps palette indexes and shows them through it.
+  Colormap colormap = 0;
+};
+
 class X11Canvas : public LayeredCanvas {
  public:
   // `display` must outlive the canvas; `window` may vanish at any time.
   X11Canvas(Display* display, Window window, Visual* visual, int depth, const CanvasConfig& config,
-            TextRasterizer* text);
+            TextRasterizer* text, X11CanvasOptions options = {});
   ~X11Canvas() override;
   X11Canvas(const X11Canvas&) = delete;
   X11Canvas& operator=(const X11Canvas&) = delete;
+
+  int32_t ShowCursor(bool show) override;
+  int32_t SetWindowPosTopmost() override;
+  int32_t SetCursorPos(int32_t x, int32_t y) override;
+  void ShowWindow() override;
+  int32_t RealizePalette() override;
 
   // Checks the visual and makes the graphics context. False with `error`
   // set when the window's visual cannot be drawn in.
@@ -33,17 +52,31 @@ class X11Canvas : public LayeredCanvas {
   // Puts what changed since the last call, everything after Invalidate().
   void Present();
   void Invalidate() { whole_ = true; }
+  // Another colormap replaced the private one: the full-screen window,
+  // which covers everything, takes it back.
+  void ColormapLost();
 
   const PixelLayout& Layout() const { return layout_; }
+  bool ShowsIndexes() const { return indexed_; }
 
  private:
+  // The full-screen window: cursor, stacking and pointer are ours to set.
+  bool FullScreen() const { return options_.own_window && !options_.windowed; }
   void PutRect(const RectI& rect);
+  // Palette indexes of the window image, one byte a pixel.
+  void PutIndexRect(const RectI& rect);
+  void StoreColormap();
+  void InstallColormap();
+  Cursor BlankCursor();
 
   Display* display_;
   Window window_;
   Visual* visual_;
   int depth_;
+  X11CanvasOptions options_;
   GC gc_ = nullptr;
+  Cursor blank_cursor_ = 0;
+  bool indexed_ = false;
   PixelLayout layout_;
   std::vector<uint32_t> row_;
   std::vector<uint8_t> pixels_;

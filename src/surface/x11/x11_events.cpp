@@ -1,9 +1,12 @@
 #include "surface/x11/x11_events.h"
 
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <poll.h>
 
 #include <algorithm>
 
+#include "surface/key_class.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/x11/x11_canvas.h"
 
@@ -27,7 +30,57 @@ extern "C" int OnXError(Display*, XErrorEvent* event) {
   return 0;
 }
 
+// The code a keysym stands for in the numbering of key_class.h.
+int32_t KeysymCode(unsigned long keysym) {
+  switch (keysym) {
+    case XK_Return:
+    case XK_KP_Enter:
+      return '\r';
+    case XK_Escape:
+      return 27;
+    case XK_BackSpace:
+      return 8;
+    case XK_Tab:
+    case XK_KP_Tab:
+    case XK_ISO_Left_Tab:
+      return '\t';
+    case XK_KP_Space:
+      return ' ';
+    case XK_KP_Equal:
+      return '=';
+    case XK_KP_Multiply:
+      return '*';
+    case XK_KP_Add:
+      return '+';
+    case XK_KP_Separator:
+      return ',';
+    case XK_KP_Subtract:
+      return '-';
+    case XK_KP_Decimal:
+      return '.';
+    case XK_KP_Divide:
+      return '/';
+    default:
+      break;
+  }
+  // XLookupString already chose digit or movement by Num Lock.
+  if (keysym >= XK_KP_0 && keysym <= XK_KP_9) return static_cast<int32_t>('0' + (keysym - XK_KP_0));
+  // Latin-1 keysyms are their own code points; Unicode keysyms carry one.
+  if ((keysym >= 0x20 && keysym <= 0x7E) || (keysym >= 0xA0 && keysym <= 0xFF)) {
+    return static_cast<int32_t>(keysym);
+  }
+  if ((keysym & 0xFF000000ul) == 0x01000000ul) return static_cast<int32_t>(keysym & 0xFFFFFF);
+  // The legacy character sets (Latin-2 to Hangul) type characters; the
+  // ranges from 0xFE00 up are dead keys, modifiers and function keys.
+  if (keysym >= 0x100 && keysym < 0xFE00) return 0xFFFD;
+  return kNonCharacterKey | static_cast<int32_t>(keysym & 0xFFFFFF);
+}
+
 }  // namespace
+
+std::optional<char> X11KeyCharacter(unsigned long keysym, unsigned int state) {
+  return KeyCharacter(KeysymCode(keysym), (state & (Mod1Mask | Mod4Mask)) != 0);
+}
 
 X11ErrorTrap::X11ErrorTrap() {
   g_gone_window = 0;
@@ -57,8 +110,39 @@ bool X11Events::QuitPending() {
   return quit_pending_;
 }
 
+void X11Events::AcceptCloseRequests(Atom protocols, Atom delete_window) {
+  wm_protocols_ = protocols;
+  wm_delete_window_ = delete_window;
+}
+
 void X11Events::Dispatch(const XEvent& event) {
   switch (event.type) {
+    case ButtonPress:
+      if (handlers_.click) handlers_.click();
+      break;
+    case KeyPress: {
+      XKeyEvent key = event.xkey;
+      char text[8];
+      KeySym keysym = NoSymbol;
+      XLookupString(&key, text, sizeof text, &keysym, nullptr);
+      if (auto c = X11KeyCharacter(keysym, key.state)) {
+        if (handlers_.key_press) handlers_.key_press(*c);
+      }
+      break;
+    }
+    case ClientMessage:
+      if (wm_protocols_ != 0 && event.xclient.message_type == wm_protocols_ &&
+          event.xclient.format == 32 &&
+          static_cast<Atom>(event.xclient.data.l[0]) == wm_delete_window_) {
+        CloseRequested();
+      }
+      break;
+    case ColormapNotify:
+      if (event.xcolormap.window == window_ && event.xcolormap.state == ColormapUninstalled &&
+          !event.xcolormap.c_new && canvas_ != nullptr) {
+        canvas_->ColormapLost();
+      }
+      break;
     case DestroyNotify:
       if (event.xdestroywindow.window == window_) CloseRequested();
       break;

@@ -1,9 +1,11 @@
 #pragma once
-// The pump for a hack's window: no input is taken; the window going away
-// and the termination signals run the close path.
+// The pump for an X window. A hack's window takes no input: the window
+// going away and the termination signals run the close path. The program's
+// own window also reports clicks, character keys and close requests.
 #include <X11/Xlib.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "surface/platform.h"
 
@@ -14,6 +16,11 @@ class X11Canvas;
 // Records X protocol errors instead of ending the process, as Xlib's own
 // handler would: a window destroyed under us makes every later request on
 // it fail. Installed while it lives.
+// The character a key press types, from the keysym XLookupString gave and
+// the event's modifier state; nothing for keys that type none (modifiers
+// alone, arrows, function keys, keypad keys without Num Lock).
+std::optional<char> X11KeyCharacter(unsigned long keysym, unsigned int state);
+
 class X11ErrorTrap {
  public:
   X11ErrorTrap();
@@ -40,6 +47,10 @@ class X11Events : public Events {
   int32_t Timer1Interval() const override { return timer_interval_; }
   bool Timer1Enabled() const override { return timer_enabled_; }
 
+  // The window manager's close button (WM_DELETE_WINDOW in a WM_PROTOCOLS
+  // message) runs the close path.
+  void AcceptCloseRequests(Atom protocols, Atom delete_window);
+
   // Handles one event as the pump does.
   void Dispatch(const XEvent& event);
 
@@ -59,6 +70,8 @@ class X11Events : public Events {
   X11Canvas* canvas_;
   Clock& clock_;
   EventHandlers handlers_;
+  Atom wm_protocols_ = 0;
+  Atom wm_delete_window_ = 0;
   bool quit_pending_ = false;
   bool closing_ = false;
   int32_t timer_interval_ = 0;

@@ -32,12 +32,15 @@ uint32_t Scale(uint32_t value, int32_t width) {
   return out;
 }
 
+std::string Describe(const VisualFacts& visual) {
+  return std::string(visual.class_name) + ", depth " + std::to_string(visual.depth) + ", " +
+         std::to_string(visual.bits_per_pixel) + " bits per pixel";
+}
+
 }  // namespace
 
 std::optional<PixelLayout> MakePixelLayout(const VisualFacts& visual, std::string& error) {
-  const std::string what = std::string(visual.class_name) + ", depth " +
-                           std::to_string(visual.depth) + ", " +
-                           std::to_string(visual.bits_per_pixel) + " bits per pixel";
+  const std::string what = Describe(visual);
   if (!visual.true_color) {
     error = "the window's visual (" + what + ") is not supported; a TrueColor visual is needed";
     return std::nullopt;
@@ -92,6 +95,32 @@ void ConvertXrgbRowToPixels(const uint32_t* xrgb, int32_t count, const PixelLayo
       out[k] = static_cast<uint8_t>(pixel >> (8 * byte));
     }
   }
+}
+
+bool ShowsPaletteIndexes(const VisualFacts& visual, std::string& error) {
+  if (visual.pseudo_color && visual.depth == 8 && visual.bits_per_pixel == 8) return true;
+  error = "the visual (" + Describe(visual) + ") cannot show palette indexes";
+  return false;
+}
+
+std::array<ColorCell, 256> PaletteCells(const std::array<PaletteEntry, 256>& palette) {
+  std::array<ColorCell, 256> cells{};
+  for (size_t i = 0; i < palette.size(); ++i) {
+    cells[i].red = static_cast<uint16_t>(palette[i].red * 257);
+    cells[i].green = static_cast<uint16_t>(palette[i].green * 257);
+    cells[i].blue = static_cast<uint16_t>(palette[i].blue * 257);
+  }
+  return cells;
+}
+
+ScreenBinding ChooseScreenBinding(const VisualFacts& visual, std::string& error) {
+  // SDL copes with any direct-colour visual and reports its own failures.
+  if (visual.true_color || visual.direct_color) return ScreenBinding::kSdl;
+  std::string ignored;
+  if (ShowsPaletteIndexes(visual, ignored)) return ScreenBinding::kX11Indexed;
+  error = "the screen's visual (" + Describe(visual) +
+          ") is not supported; a TrueColor visual or an 8-bit PseudoColor one is needed";
+  return ScreenBinding::kUnsupported;
 }
 
 }  // namespace zt

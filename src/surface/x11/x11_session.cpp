@@ -1,10 +1,16 @@
 #include "surface/x11/x11_session.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 
 #include "surface/sdl/sdl_clock.h"
+#include "surface/sdl/sdl_events.h"
 #include "surface/sdl/sdl_session.h"
 #include "surface/text/font_rasterizer.h"
 #include "surface/x11/x11_canvas.h"
@@ -23,13 +29,48 @@ std::string Hex(uint64_t id) {
   return text;
 }
 
+// The program's own window and its colormap, gone before the display closes.
+struct OwnedWindow {
+  OwnedWindow() = default;
+  OwnedWindow(const OwnedWindow&) = delete;
+  OwnedWindow& operator=(const OwnedWindow&) = delete;
+  ~OwnedWindow() {
+    if (display == nullptr) return;
+    if (window != 0) {
+      XUngrabKeyboard(display, CurrentTime);
+      XDestroyWindow(display, window);
+    }
+    // Freeing an installed colormap puts the screen's default one back.
+    if (colormap != 0) XFreeColormap(display, colormap);
+    XSync(display, False);
+  }
+  Display* display = nullptr;
+  Window window = 0;
+  Colormap colormap = 0;
+};
+
+void SetNames(Display* display, Window window) {
+  static const char kTitle[] = "Zolven Taris";
+  XStoreName(display, window, kTitle);
+  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 8,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(kTitle),
+                  static_cast<int>(sizeof kTitle - 1));
+  char res_name[] = "zolven-taris";
+  char res_class[] = "Zolven Taris";
+  XClassHint hint{res_name, res_class};
+  XSetClassHint(display, window, &hint);
+}
+
 }  // namespace
 
-// Members end in reverse order: the pump and the canvas before the display
-// closes, the error trap last.
+// Members end in reverse order: the pump and the canvas before the window,
+// the window before the display closes, the error trap last.
 struct X11Session::Parts {
   X11ErrorTrap trap;
   std::unique_ptr<Display, DisplayCloser> display;
+  std::optional<QuitSignals> signals;
+  OwnedWindow own;
   Window window = 0;
   SdlClock clock;
   FontRasterizer text;
@@ -88,6 +129,103 @@ std::unique_ptr<X11Session> OpenX11Session(const X11Options& options, std::strin
     return nullptr;
   }
   parts->events = std::make_unique<X11Events>(display, window, parts->canvas.get(), parts->clock);
+  return std::make_unique<X11Session>(std::move(parts));
+}
+
+ScreenBinding ProbeScreenBinding(std::string& error) {
+  // SDL told to use another video driver never meets the X visual.
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (driver != nullptr && *driver != '\0' && strcasecmp(driver, "x11") != 0) {
+    return ScreenBinding::kSdl;
+  }
+  std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
+  // No X display: SDL looks for another and reports its own failure.
+  if (!display) return ScreenBinding::kSdl;
+  Display* d = display.get();
+  const int screen = DefaultScreen(d);
+  std::string why;
+  const ScreenBinding binding = ChooseScreenBinding(
+      DescribeVisual(d, DefaultVisual(d, screen), DefaultDepth(d, screen)), why);
+  if (binding == ScreenBinding::kUnsupported) {
+    error = "zolven-taris: cannot open a display (" + why + ")";
+  }
+  return binding;
+}
+
+std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options,
+                                                 std::string& error) {
+  auto fail = [&error](const std::string& why) {
+    error = "zolven-taris: cannot open a display (" + why + ")";
+    return nullptr;
+  };
+  auto parts = std::make_unique<X11Session::Parts>();
+  // First, so a SIGTERM during start-up is a clean end too.
+  parts->signals.emplace();
+  parts->display.reset(XOpenDisplay(nullptr));
+  Display* display = parts->display.get();
+  if (display == nullptr) return fail("cannot open the X display");
+  const int screen = DefaultScreen(display);
+  Visual* visual = DefaultVisual(display, screen);
+  const int depth = DefaultDepth(display, screen);
+  std::string why;
+  if (!ShowsPaletteIndexes(DescribeVisual(display, visual, depth), why)) return fail(why);
+
+  const Window root = RootWindow(display, screen);
+  const int screen_w = DisplayWidth(display, screen);
+  const int screen_h = DisplayHeight(display, screen);
+  CanvasConfig config;
+  config.width = options.windowed ? std::max(options.window_width, 1) : screen_w;
+  config.height = options.windowed ? std::max(options.window_height, 1) : screen_h;
+  const int mm = DisplayWidthMM(display, screen);
+  const float dpi = mm > 0 ? static_cast<float>(screen_w * 25.4 / mm) : 0.0f;
+  config.twips_per_pixel = TwipsPerPixelForDpi(dpi);
+  config.bits_per_pixel = 8;
+
+  // All 256 cells writable: the window's logical palette lives there.
+  const Colormap colormap = XCreateColormap(display, root, visual, AllocAll);
+  parts->own.display = display;
+  parts->own.colormap = colormap;
+  XSetWindowAttributes attributes{};
+  attributes.background_pixel = 0;  // palette entry 0, black
+  attributes.border_pixel = 0;
+  attributes.colormap = colormap;
+  // The full-screen window stays out of the window manager's hands: no
+  // frame, no placement, above the desktop.
+  attributes.override_redirect = options.windowed ? False : True;
+  attributes.event_mask =
+      ExposureMask | StructureNotifyMask | KeyPressMask | ButtonPressMask | ColormapChangeMask;
+  const int x = options.windowed ? std::max((screen_w - config.width) / 2, 0) : 0;
+  const int y = options.windowed ? std::max((screen_h - config.height) / 2, 0) : 0;
+  const Window window = XCreateWindow(
+      display, root, x, y, static_cast<unsigned>(config.width),
+      static_cast<unsigned>(config.height), 0, depth, InputOutput, visual,
+      CWBackPixel | CWBorderPixel | CWColormap | CWOverrideRedirect | CWEventMask, &attributes);
+  parts->own.window = window;
+  parts->window = window;
+  SetNames(display, window);
+  Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+  Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, window, &delete_window, 1);
+  Window colormap_windows[] = {window};
+  XSetWMColormapWindows(display, window, colormap_windows, 1);
+  if (options.windowed) {
+    // A fixed size: the scene is laid out for it.
+    XSizeHints hints{};
+    hints.flags = PPosition | PMinSize | PMaxSize;
+    hints.x = x;
+    hints.y = y;
+    hints.min_width = hints.max_width = config.width;
+    hints.min_height = hints.max_height = config.height;
+    XSetWMNormalHints(display, window, &hints);
+  }
+  XSync(display, False);
+  if (X11ErrorTrap::ErrorCount() > 0) return fail("the X server refused the window");
+
+  parts->canvas = std::make_unique<X11Canvas>(display, window, visual, depth, config, &parts->text,
+                                              X11CanvasOptions{true, options.windowed, colormap});
+  if (!parts->canvas->Prepare(why)) return fail(why);
+  parts->events = std::make_unique<X11Events>(display, window, parts->canvas.get(), parts->clock);
+  parts->events->AcceptCloseRequests(protocols, delete_window);
   return std::make_unique<X11Session>(std::move(parts));
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // Opens the X display for a hack: the window it is given (or the root
 // window), a canvas of that window's size, the pump and the clock, torn
-// down in order when the session ends.
+// down in order when the session ends. On an 8-bit PseudoColor screen it
+// also makes the program's own window, which SDL cannot show there.
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "surface/platform.h"
+#include "surface/x11/x11_pixels.h"
 
 namespace zt {
 
@@ -19,6 +21,14 @@ struct X11Options {
   uint64_t window = 0;
   // Behave as a display of 8 bits per pixel.
   bool force_8bit = false;
+};
+
+// The program's own window on an 8-bit PseudoColor screen.
+struct X11ScreenOptions {
+  // An ordinary window of the given size instead of the full-screen one.
+  bool windowed = false;
+  int32_t window_width = 800;
+  int32_t window_height = 600;
 };
 
 class X11Session {
@@ -41,5 +51,16 @@ class X11Session {
 // Null with a one-line `error` when there is no display, no such window or
 // its visual cannot be drawn in.
 std::unique_ptr<X11Session> OpenX11Session(const X11Options& options, std::string& error);
+
+// Which binding shows the program's window on the display SDL would open:
+// SDL unless that is an X screen whose default visual SDL cannot draw in.
+// `error` is a one-line message when no binding can.
+ScreenBinding ProbeScreenBinding(std::string& error);
+
+// The program's own window with a private colormap, the canvas at 8 bits
+// per pixel, the pump (clicks, keys, close requests, signals) and the
+// clock. Null with a one-line `error` when it cannot be made.
+std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options,
+                                                 std::string& error);
 
 }  // namespace zt
