@@ -55,15 +55,17 @@ need() {
   done
 }
 
-# start_xvfb WIDTHxHEIGHTxDEPTH: a server on the first free display :90..:140.
+# start_xvfb WIDTHxHEIGHTxDEPTH [XVFB_ARGS...]: a server on the first free
+# display :90..:140.
 start_xvfb() {
   local screen=${1:-1024x768x24} n lock
+  shift $(($# > 0 ? 1 : 0))
   need Xvfb xdotool "$ZT_PROBE"
   for n in $(seq 90 140); do
     lock="/tmp/.X${n}-lock"
     [ -e "$lock" ] && continue
     [ -e "/tmp/.X11-unix/X${n}" ] && continue
-    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp -dpi 96 -noreset >"$E2E_TMP/xvfb.log" 2>&1 &
+    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp -dpi 96 -noreset "$@" >"$E2E_TMP/xvfb.log" 2>&1 &
     local pid=$!
     local tries
     for tries in $(seq 1 100); do
