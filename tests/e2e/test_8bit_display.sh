@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # An X server at 8 bits per pixel (PseudoColor): the program draws in its own
 # full-screen window through a private colormap that holds its palette, and
-# leaves it by a click, a character key, a close request or SIGTERM. A screen
-# it cannot draw on ends it with one clear line.
+# leaves it by a click, a character key, a close request or SIGTERM; --window
+# gets an ordinary window through the same colormap. A screen it cannot draw
+# on ends it with one clear line.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh" "$@"
@@ -81,6 +82,27 @@ kill -TERM "$ZT_PID"
 expect_exit "SIGTERM"
 check_eq "pointer at the screen centre after SIGTERM" "512 384" "$(pointer)"
 check_eq "no window left after SIGTERM" 0 "$(window_count)"
+
+log "--- --window: an ordinary window through the same colormap"
+xdotool mousemove 5 5
+start_program --window
+if wait_window 10000; then
+  sleep 0.5
+  read -r x y w h <<<"$("$ZT_PROBE" geometry "$ZT_WINDOW_NAME")"
+  check_eq "window size" "800x600" "${w}x${h}"
+  title=$("$ZT_PROBE" count 255 200 0 "$x" "$y" $((x + w)) $((y + h)))
+  if [ "${title:-0}" -gt 500 ]; then pass "the title card in its colour ($title pixels)"; else
+    fail "no title card in (255, 200, 0) in the window: $title pixels"
+  fi
+  xdotool mousemove $((x + 100)) $((y + 150))
+  sleep 0.3
+  check_eq "pointer visible over the window" 1 "$("$ZT_PROBE" cursor-visible)"
+  key a
+  expect_exit "the key a in the window"
+  check_eq "pointer left where it was" "$((x + 100)) $((y + 150))" "$(pointer)"
+else
+  fail "no window appeared for --window"
+fi
 
 log "--- an 8-bit GrayScale screen: one clear line"
 start_xvfb 640x480x8 -cc 1
