@@ -6,6 +6,7 @@
 #include <cmath>
 #include <optional>
 
+#include "surface/sdl/display_guard.h"
 #include "surface/sdl/sdl_canvas.h"
 #include "surface/sdl/sdl_clock.h"
 #include "surface/sdl/sdl_events.h"
@@ -90,6 +91,8 @@ std::unique_ptr<SdlSession> OpenSdlSession(const SdlOptions& options, std::strin
   SetHints();
   auto parts = std::make_unique<SdlSession::Parts>();
   if (!parts->video.ok()) return fail(SDL_GetError());
+  if (std::string why = UnseenVideoDriver(); !why.empty()) return fail(why);
+  InstallXConnectionLossHandler();
 
   int display = options.display_index;
   if (display < 0 || display >= SDL_GetNumVideoDisplays()) display = 0;
