@@ -1,9 +1,67 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test, end-to-end ones included.
-set -euo pipefail
+# Builds everything and runs every test: the normal build with the
+# end-to-end tests, the unit tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a bounded run of each fuzz target.
+# Exits non-zero when any stage fails; ctest's summaries stay on stdout.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+root=$(pwd)
+scripts/deps.sh || exit 1
 jobs=$(nproc)
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/test -j "$jobs"
-(cd build/test && ctest --output-on-failure -j "$jobs")
+fuzz_seconds=${ZT_FUZZ_SECONDS:-30}
+failed=()
+
+stage() { echo; echo "=== $* ($(date +%T))"; }
+
+stage "normal build (RelWithDebInfo), all tests"
+if cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+  cmake --build build/test -j "$jobs"; then
+  (cd build/test && ctest --output-on-failure -j "$jobs") || failed+=("tests")
+else
+  failed+=("build")
+fi
+
+stage "sanitizer build (ASan + UBSan), unit tests"
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+if cmake -S . -B build/test-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_SANITIZE=ON \
+  -DZT_BUILD_BENCH=OFF >/dev/null &&
+  cmake --build build/test-sanitize -j "$jobs"; then
+  # The end-to-end tests ran against the normal build above.
+  (cd build/test-sanitize && ctest --output-on-failure -j "$jobs" -LE 'e2e|fuzz') ||
+    failed+=("sanitizer tests")
+else
+  failed+=("sanitizer build")
+fi
+unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
+
+stage "fuzz targets (clang, libFuzzer), ${fuzz_seconds} s each"
+if CC=clang CXX=clang++ cmake -S . -B build/test-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZT_BUILD_TESTS=OFF -DZT_BUILD_BENCH=OFF >/dev/null &&
+  cmake --build build/test-fuzz -j "$jobs" --target zt_fuzz_midi zt_fuzz_mci; then
+  for target in midi mci; do
+    # New inputs go to a scratch folder; the checked-in seeds stay as they are.
+    scratch=build/test-fuzz/corpus-$target
+    mkdir -p "$scratch"
+    if build/test-fuzz/fuzz/zt_fuzz_$target -max_total_time="$fuzz_seconds" -max_len=4096 \
+      -print_final_stats=1 -artifact_prefix="build/test-fuzz/crash-$target-" \
+      "$scratch" "fuzz/corpus/$target" >"build/test-fuzz/fuzz-$target.log" 2>&1; then
+      echo "fuzz $target: $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' \
+        "build/test-fuzz/fuzz-$target.log" | grep -o '[0-9]*$') runs, no crash"
+    else
+      tail -n 40 "build/test-fuzz/fuzz-$target.log"
+      echo "fuzz $target: FAILED"
+      failed+=("fuzz $target")
+    fi
+  done
+else
+  failed+=("fuzz build")
+fi
+
+echo
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "all stages passed"
