@@ -9,6 +9,7 @@ packages=(
   fonts-ipafont-mincho fonts-dejavu-core timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils x11-apps xauth procps xscreensaver libxfixes-dev
+  xscreensaver-data-extra
 )
 missing=()
 for p in "${packages[@]}"; do

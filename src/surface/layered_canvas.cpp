@@ -25,14 +25,105 @@ uint8_t NearestPaletteIndex(const std::array<PaletteEntry, 256>& palette, Rgb co
   return static_cast<uint8_t>(best);
 }
 
+void SharedRows::Reset(int32_t width, int32_t height, uint32_t cell) {
+  width_ = std::max(width, 0);
+  rows_.assign(1, std::vector<uint32_t>(static_cast<size_t>(width_), cell));
+  refs_.assign(1, static_cast<uint32_t>(std::max(height, 0)));
+  free_.clear();
+  ids_.assign(static_cast<size_t>(std::max(height, 0)), 0);
+}
+
+uint32_t SharedRows::NewRow() {
+  if (!free_.empty()) {
+    const uint32_t id = free_.back();
+    free_.pop_back();
+    rows_[id].resize(static_cast<size_t>(width_));
+    refs_[id] = 0;
+    return id;
+  }
+  rows_.emplace_back(static_cast<size_t>(width_));
+  refs_.push_back(0);
+  return static_cast<uint32_t>(rows_.size() - 1);
+}
+
+void SharedRows::Release(uint32_t id) {
+  if (--refs_[id] != 0) return;
+  std::vector<uint32_t>().swap(rows_[id]);
+  free_.push_back(id);
+}
+
+uint32_t* SharedRows::MutableRow(int32_t y) {
+  uint32_t& id = ids_[static_cast<size_t>(y)];
+  if (refs_[id] > 1) {
+    const uint32_t copy = NewRow();
+    rows_[copy] = rows_[id];
+    --refs_[id];
+    refs_[copy] = 1;
+    id = copy;
+  }
+  return rows_[id].data();
+}
+
+void SharedRows::Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell) {
+  if (left >= right || top >= bottom) return;
+  constexpr uint32_t kNone = UINT32_MAX;
+  // An entry whose users all lie in the filled rows is changed in place;
+  // others are copied first, once per entry, and their users in the range
+  // move to the copy together.
+  users_.assign(rows_.size(), 0);
+  for (int32_t y = top; y < bottom; ++y) ++users_[ids_[static_cast<size_t>(y)]];
+  remap_.assign(rows_.size(), kNone);
+  const bool whole = left == 0 && right == width_;
+  uint32_t uniform = kNone;  // a whole-width fill makes every row the same
+  for (int32_t y = top; y < bottom; ++y) {
+    uint32_t& id = ids_[static_cast<size_t>(y)];
+    const uint32_t old = id;
+    uint32_t next = whole ? uniform : remap_[old];
+    if (next == kNone) {
+      if (users_[old] == refs_[old]) {
+        next = old;
+        std::fill(rows_[old].begin() + left, rows_[old].begin() + right, cell);
+      } else {
+        next = NewRow();
+        std::vector<uint32_t>& row = rows_[next];
+        if (whole) {
+          std::fill(row.begin(), row.end(), cell);
+        } else {
+          row = rows_[old];
+          std::fill(row.begin() + left, row.begin() + right, cell);
+        }
+      }
+      if (whole)
+        uniform = next;
+      else
+        remap_[old] = next;
+    }
+    if (next == old) continue;
+    ++refs_[next];
+    id = next;
+    Release(old);
+  }
+}
+
+void SharedRows::CopyTo(std::vector<uint32_t>& out) const {
+  out.resize(static_cast<size_t>(width_) * ids_.size());
+  for (size_t y = 0; y < ids_.size(); ++y) {
+    std::copy(rows_[ids_[y]].begin(), rows_[ids_[y]].end(),
+              out.begin() + static_cast<std::ptrdiff_t>(y * static_cast<size_t>(width_)));
+  }
+}
+
 LayeredCanvas::LayeredCanvas(const CanvasConfig& config, TextRasterizer* text)
     : config_(config), text_(text) {
   const size_t cells = static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height);
-  backing_.assign(cells, 0);
+  backing_.Reset(config_.width, config_.height, 0);
   window_.assign(cells, 0);
   tiles_x_ = (config_.width + kTile - 1) / kTile;
   tiles_y_ = (config_.height + kTile - 1) / kTile;
   dirty_tiles_.assign(static_cast<size_t>(tiles_x_) * static_cast<size_t>(tiles_y_), 0);
+  sync_x_ = (config_.width + kSyncTile - 1) / kSyncTile;
+  sync_y_ = (config_.height + kSyncTile - 1) / kSyncTile;
+  diverged_.assign(static_cast<size_t>(sync_x_) * static_cast<size_t>(sync_y_), 0);
   MarkAllDirty();
 }
 
@@ -65,6 +156,45 @@ void LayeredCanvas::MarkDirty(int32_t left, int32_t top, int32_t right, int32_t 
     }
   }
   any_dirty_ = true;
+}
+
+void LayeredCanvas::MarkDiverged(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  if (left >= right || top >= bottom) return;
+  for (int32_t ty = top / kSyncTile; ty <= (bottom - 1) / kSyncTile; ++ty) {
+    uint8_t* row = diverged_.data() + static_cast<size_t>(ty) * sync_x_;
+    std::fill(row + left / kSyncTile, row + (right - 1) / kSyncTile + 1, uint8_t{1});
+  }
+  any_diverged_ = true;
+}
+
+void LayeredCanvas::SyncWindow() {
+  if (!any_diverged_) return;
+  const int32_t width = config_.width;
+  for (int32_t ty = 0; ty < sync_y_; ++ty) {
+    uint8_t* flags = diverged_.data() + static_cast<size_t>(ty) * sync_x_;
+    const int32_t top = ty * kSyncTile;
+    const int32_t bottom = std::min(top + kSyncTile, config_.height);
+    int32_t tx = 0;
+    while (tx < sync_x_) {
+      if (!flags[tx]) {
+        ++tx;
+        continue;
+      }
+      int32_t end = tx;
+      while (end < sync_x_ && flags[end]) flags[end++] = 0;
+      const int32_t left = tx * kSyncTile;
+      const int32_t right = std::min(end * kSyncTile, width);
+      for (int32_t y = top; y < bottom; ++y) {
+        const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width);
+        const uint32_t* from = backing_.Row(y);
+        std::copy(from + left, from + right,
+                  window_.begin() + static_cast<std::ptrdiff_t>(at + left));
+      }
+      MarkDirty(left, top, right, bottom);
+      tx = end;
+    }
+  }
+  any_diverged_ = false;
 }
 
 std::vector<RectI> LayeredCanvas::TakeDirtyRects() {
@@ -101,29 +231,21 @@ std::vector<RectI> LayeredCanvas::TakeDirtyRects() {
   return rects;
 }
 
-uint32_t LayeredCanvas::CellFor(ColorRef color) {
-  if (!PaletteMode()) {
-    const Rgb c = UnpackRgb(color);
-    return (static_cast<uint32_t>(c.red) << 16) | (static_cast<uint32_t>(c.green) << 8) | c.blue;
-  }
+uint32_t LayeredCanvas::PaletteCellFor(ColorRef color) {
+  if (last_valid_ && color == last_color_) return last_cell_;
+  uint32_t index;
   auto it = nearest_cache_.find(color);
-  if (it != nearest_cache_.end()) return it->second;
-  const uint8_t index = NearestPaletteIndex(realized_, UnpackRgb(color));
-  if (nearest_cache_.size() > 4096) nearest_cache_.clear();
-  nearest_cache_.emplace(color, index);
-  return index;
-}
-
-void LayeredCanvas::PutCell(int32_t x, int32_t y, uint32_t cell) {
-  if (x < 0 || y < 0 || x >= config_.width || y >= config_.height) return;
-  const size_t at = static_cast<size_t>(y) * static_cast<size_t>(config_.width) + x;
-  if (persistent_) {
-    backing_[at] = cell;
+  if (it != nearest_cache_.end()) {
+    index = it->second;
   } else {
-    window_[at] = cell;
-    dirty_tiles_[static_cast<size_t>(y / kTile) * tiles_x_ + x / kTile] = 1;
-    any_dirty_ = true;
+    index = NearestPaletteIndex(realized_, UnpackRgb(color));
+    if (nearest_cache_.size() > 4096) nearest_cache_.clear();
+    nearest_cache_.emplace(color, static_cast<uint8_t>(index));
   }
+  last_color_ = color;
+  last_cell_ = index;
+  last_valid_ = true;
+  return index;
 }
 
 void LayeredCanvas::FillCells(int32_t left, int32_t top, int32_t right, int32_t bottom,
@@ -133,28 +255,31 @@ void LayeredCanvas::FillCells(int32_t left, int32_t top, int32_t right, int32_t 
   right = std::min(right, config_.width);
   bottom = std::min(bottom, config_.height);
   if (left >= right || top >= bottom) return;
-  std::vector<uint32_t>& target = Target();
-  for (int32_t y = top; y < bottom; ++y) {
-    auto row = target.begin() + static_cast<std::ptrdiff_t>(y) * config_.width;
-    std::fill(row + left, row + right, cell);
+  if (persistent_) {
+    backing_.Fill(left, top, right, bottom, cell);
+    backing_view_valid_ = false;
+  } else {
+    for (int32_t y = top; y < bottom; ++y) {
+      auto row = window_.begin() + static_cast<std::ptrdiff_t>(y) * config_.width;
+      std::fill(row + left, row + right, cell);
+    }
+    MarkDirty(left, top, right, bottom);
   }
-  if (!persistent_) MarkDirty(left, top, right, bottom);
+  MarkDiverged(left, top, right, bottom);
 }
 
 void LayeredCanvas::Clear() {
   if (persistent_) {
-    std::fill(backing_.begin(), backing_.end(),
-              CellFor(PackRgb(back_color_.red, back_color_.green, back_color_.blue)));
+    backing_.Fill(0, 0, config_.width, config_.height,
+                  CellFor(PackRgb(back_color_.red, back_color_.green, back_color_.blue)));
+    backing_view_valid_ = false;
+    MarkDiverged(0, 0, config_.width, config_.height);
   } else {
-    window_ = backing_;
-    MarkAllDirty();
+    SyncWindow();
   }
 }
 
-void LayeredCanvas::Refresh() {
-  window_ = backing_;
-  MarkAllDirty();
-}
+void LayeredCanvas::Refresh() { SyncWindow(); }
 
 BrushHandle LayeredCanvas::CreateSolidBrush(ColorRef color) {
   const BrushHandle handle = next_brush_++;
@@ -170,9 +295,7 @@ int32_t LayeredCanvas::FillRect(const RectI& rect, BrushHandle brush) {
   return 1;
 }
 
-int32_t LayeredCanvas::DeleteObject(BrushHandle brush) {
-  return brushes_.erase(brush) ? 1 : 0;
-}
+int32_t LayeredCanvas::DeleteObject(BrushHandle brush) { return brushes_.erase(brush) ? 1 : 0; }
 
 void LayeredCanvas::FillBox(float x1, float y1, float x2, float y2, ColorRef color) {
   auto left = RoundEven(std::min(x1, x2)), right = RoundEven(std::max(x1, x2));
@@ -189,9 +312,26 @@ void LayeredCanvas::FillBox(float x1, float y1, float x2, float y2, ColorRef col
 }
 
 int32_t LayeredCanvas::SetPixelV(int32_t x, int32_t y, ColorRef color) {
-  if (x < 0 || y < 0 || x >= config_.width || y >= config_.height) return 0;
-  PutCell(x, y, CellFor(color));
+  const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
+  if (ux >= static_cast<uint32_t>(config_.width) || uy >= static_cast<uint32_t>(config_.height)) {
+    return 0;
+  }
+  if (persistent_ || PaletteMode()) {
+    PutCellSlow(x, y, color);
+    return 1;
+  }
+  // The spokes' path, once per pixel: kept free of everything else.
+  window_[static_cast<size_t>(uy) * static_cast<size_t>(config_.width) + ux] =
+      ((color & 0xFFu) << 16) | (color & 0xFF00u) | ((color >> 16) & 0xFFu);
+  dirty_tiles_[(uy / kTile) * static_cast<uint32_t>(tiles_x_) + ux / kTile] = 1;
+  diverged_[(uy / kSyncTile) * static_cast<uint32_t>(sync_x_) + ux / kSyncTile] = 1;
+  any_dirty_ = true;
+  any_diverged_ = true;
   return 1;
+}
+
+void LayeredCanvas::PutCellSlow(int32_t x, int32_t y, ColorRef color) {
+  PutCell(x, y, CellFor(color));
 }
 
 void LayeredCanvas::PSet(float x, float y, ColorRef color) {
@@ -209,32 +349,37 @@ void LayeredCanvas::Print(std::string_view text) {
   const int32_t y0 = static_cast<int32_t>(std::floor(current_y_));
   const Rgb fore = UnpackRgb(fore_color_);
   const uint32_t fore_cell = CellFor(fore_color_);
-  std::vector<uint32_t>& target = Target();
+  if (persistent_) backing_view_valid_ = false;
   for (int32_t my = 0; my < mask_.height; ++my) {
     const int32_t y = y0 + my;
     if (y < 0 || y >= config_.height) continue;
+    uint32_t* target = persistent_ ? backing_.MutableRow(y)
+                                   : window_.data() + static_cast<size_t>(y) * config_.width;
     for (int32_t mx = 0; mx < mask_.width; ++mx) {
       const int32_t x = x0 + mx;
       if (x < 0 || x >= config_.width) continue;
       const uint32_t a = mask_.alpha[static_cast<size_t>(my) * mask_.width + mx];
       if (a == 0) continue;
-      const size_t at = static_cast<size_t>(y) * config_.width + x;
+      const size_t at = static_cast<size_t>(x);
       if (PaletteMode()) {
         if (a >= 128) target[at] = fore_cell;
         continue;
       }
       const uint32_t under = target[at];
-      auto mix = [a](uint32_t from, uint32_t to) { return (from * (255 - a) + to * a + 127) / 255; };
+      auto mix = [a](uint32_t from, uint32_t to) {
+        return (from * (255 - a) + to * a + 127) / 255;
+      };
       const uint32_t r = mix((under >> 16) & 0xFF, fore.red);
       const uint32_t g = mix((under >> 8) & 0xFF, fore.green);
       const uint32_t b = mix(under & 0xFF, fore.blue);
       target[at] = (r << 16) | (g << 8) | b;
     }
   }
-  if (!persistent_) {
-    MarkDirty(std::max(x0, 0), std::max(y0, 0), std::min(x0 + mask_.width, config_.width),
-              std::min(y0 + mask_.height, config_.height));
-  }
+  const int32_t left = std::max(x0, 0), top = std::max(y0, 0);
+  const int32_t right = std::min(x0 + mask_.width, config_.width);
+  const int32_t bottom = std::min(y0 + mask_.height, config_.height);
+  if (!persistent_) MarkDirty(left, top, right, bottom);
+  MarkDiverged(left, top, right, bottom);
   // Like a line printed on a form: the next print starts below, at the left.
   current_x_ = 0;
   current_y_ += static_cast<float>(mask_.height);
@@ -253,8 +398,17 @@ int32_t LayeredCanvas::RealizePalette() {
   for (int i = 0; i < 256; ++i) changed += realized_[i] == logical_[i] ? 0 : 1;
   realized_ = logical_;
   nearest_cache_.clear();
+  last_valid_ = false;
   if (PaletteMode() && changed > 0) MarkAllDirty();
   return changed;
+}
+
+const std::vector<uint32_t>& LayeredCanvas::BackingCells() const {
+  if (!backing_view_valid_) {
+    backing_.CopyTo(backing_view_);
+    backing_view_valid_ = true;
+  }
+  return backing_view_;
 }
 
 uint32_t LayeredCanvas::ShownColor(int32_t x, int32_t y) const {

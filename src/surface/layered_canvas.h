@@ -13,6 +13,39 @@
 
 namespace zt {
 
+// An image stored as rows that may be shared: a backdrop is made of bands,
+// so most of its rows equal others, and a screen's worth of them takes a few
+// hundred rows' memory instead of megabytes. A shared row is copied before
+// it is changed.
+class SharedRows {
+ public:
+  void Reset(int32_t width, int32_t height, uint32_t cell);
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return static_cast<int32_t>(ids_.size()); }
+  const uint32_t* Row(int32_t y) const { return rows_[ids_[static_cast<size_t>(y)]].data(); }
+  // Row y, no longer shared with any other.
+  uint32_t* MutableRow(int32_t y);
+  // Fills columns [left, right) of rows [top, bottom); rows that shared
+  // their content before still share it afterwards. Bounds must be inside.
+  void Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell);
+  // Distinct row contents held, for tests and measurements.
+  int32_t StoredRows() const { return static_cast<int32_t>(rows_.size() - free_.size()); }
+  // The whole image, row after row.
+  void CopyTo(std::vector<uint32_t>& out) const;
+
+ private:
+  uint32_t NewRow();
+  void Release(uint32_t id);
+
+  int32_t width_ = 0;
+  std::vector<uint32_t> ids_;  // per image row: its entry in rows_
+  std::vector<std::vector<uint32_t>> rows_;
+  std::vector<uint32_t> refs_;   // image rows using each entry
+  std::vector<uint32_t> free_;   // entries with no user, storage released
+  std::vector<uint32_t> remap_;  // scratch of Fill: old entry -> new entry
+  std::vector<uint32_t> users_;  // scratch of Fill: filled rows per entry
+};
+
 struct CanvasConfig {
   int32_t width = 800;
   int32_t height = 600;
@@ -67,7 +100,9 @@ class LayeredCanvas : public Canvas {
   bool PaletteMode() const { return config_.bits_per_pixel == 8; }
   // Raw cells: 0x00RRGGBB in direct colour, a palette index otherwise.
   const std::vector<uint32_t>& WindowCells() const { return window_; }
-  const std::vector<uint32_t>& BackingCells() const { return backing_; }
+  // A copy of the backing image, kept until the backing next changes.
+  const std::vector<uint32_t>& BackingCells() const;
+  int32_t BackingStoredRows() const { return backing_.StoredRows(); }
   // The colour shown at (x, y), 0x00RRGGBB.
   uint32_t ShownColor(int32_t x, int32_t y) const;
   // Fills `out` with the shown colours of row y, columns [x0, x1).
@@ -88,21 +123,54 @@ class LayeredCanvas : public Canvas {
   void MarkAllDirty();
 
  private:
-  std::vector<uint32_t>& Target() { return persistent_ ? backing_ : window_; }
   // The cell value a colour is stored as: itself, or its nearest palette index.
-  uint32_t CellFor(ColorRef color);
+  uint32_t CellFor(ColorRef color) {
+    if (PaletteMode()) return PaletteCellFor(color);
+    return ((color & 0xFFu) << 16) | (color & 0xFF00u) | ((color >> 16) & 0xFFu);
+  }
+  uint32_t PaletteCellFor(ColorRef color);
   void FillCells(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell);
   void MarkDirty(int32_t left, int32_t top, int32_t right, int32_t bottom);
-  void PutCell(int32_t x, int32_t y, uint32_t cell);
+  void MarkDiverged(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  // (x, y) must lie on the canvas.
+  void PutCell(int32_t x, int32_t y, uint32_t cell) {
+    const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
+    const size_t at = static_cast<size_t>(uy) * static_cast<size_t>(config_.width) + ux;
+    if (persistent_) {
+      backing_.MutableRow(y)[ux] = cell;
+      backing_view_valid_ = false;
+    } else {
+      window_[at] = cell;
+      dirty_tiles_[(uy / kTile) * static_cast<uint32_t>(tiles_x_) + ux / kTile] = 1;
+      any_dirty_ = true;
+    }
+    diverged_[(uy / kSyncTile) * static_cast<uint32_t>(sync_x_) + ux / kSyncTile] = 1;
+    any_diverged_ = true;
+  }
+  [[gnu::noinline]] void PutCellSlow(int32_t x, int32_t y, ColorRef color);
+  // Makes the window equal to the backing image, copying only the blocks
+  // where the two may differ.
+  void SyncWindow();
 
   static constexpr int kTile = 64;
   CanvasConfig config_;
   TextRasterizer* text_;
-  std::vector<uint32_t> backing_;
+  SharedRows backing_;
   std::vector<uint32_t> window_;
+  mutable std::vector<uint32_t> backing_view_;
+  mutable bool backing_view_valid_ = false;
   int32_t tiles_x_ = 0, tiles_y_ = 0;
   std::vector<uint8_t> dirty_tiles_;
   bool any_dirty_ = false;
+  // Blocks where drawing on either layer may have made the window differ
+  // from the backing image since they were last made equal. A figure covers
+  // a fraction of the screen, so clearing it copies that much, not the whole
+  // image; the blocks are smaller than the presentation tiles because a thin
+  // curve touches many tiles without filling them.
+  static constexpr int kSyncTile = 16;
+  int32_t sync_x_ = 0, sync_y_ = 0;
+  std::vector<uint8_t> diverged_;
+  bool any_diverged_ = false;
 
   bool persistent_ = false;
   bool maximised_ = false, shown_ = false, topmost_ = false;
@@ -123,6 +191,10 @@ class LayeredCanvas : public Canvas {
   std::array<PaletteEntry, 256> logical_{};
   std::array<PaletteEntry, 256> realized_{};
   std::unordered_map<ColorRef, uint8_t> nearest_cache_;
+  // The last colour matched, as one spoke draws many pixels in one colour.
+  ColorRef last_color_ = 0;
+  uint32_t last_cell_ = 0;
+  bool last_valid_ = false;
 };
 
 // Index of the nearest entry (Euclidean in RGB, lowest index on ties).

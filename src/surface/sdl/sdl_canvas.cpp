@@ -1,10 +1,49 @@
 #include "surface/sdl/sdl_canvas.h"
 
+#include <SDL_syswm.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
 
 namespace zt {
+
+namespace {
+
+bool IsXrgb8888(const SDL_PixelFormat* format) {
+  return format->BytesPerPixel == 4 && format->Rmask == 0xFF0000 && format->Gmask == 0xFF00 &&
+         format->Bmask == 0xFF && format->Amask == 0;
+}
+
+// Takes a full-screen X11 window off the screen at once. Leaving full screen
+// while the window is mapped makes SDL wait up to 100 ms for a window manager
+// to move and resize it, which never happens to a window already the size
+// of the desktop; an unmapped window skips that wait. Xlib is reached
+// through the library SDL itself loaded, so nothing more is linked.
+void UnmapX11Window(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return;
+  void* xlib = SDL_LoadObject("libX11.so.6");
+  if (xlib == nullptr) return;
+  using UnmapFn = int (*)(Display*, Window);
+  using SyncFn = int (*)(Display*, Bool);
+  auto unmap = reinterpret_cast<UnmapFn>(SDL_LoadFunction(xlib, "XUnmapWindow"));
+  auto sync = reinterpret_cast<SyncFn>(SDL_LoadFunction(xlib, "XSync"));
+  if (unmap != nullptr && sync != nullptr) {
+    unmap(info.info.x11.display, info.info.x11.window);
+    sync(info.info.x11.display, False);
+    // SDL reads the unmap notice and drops full screen without the wait.
+    SDL_PumpEvents();
+  }
+  SDL_UnloadObject(xlib);
+#else
+  (void)window;
+#endif
+}
+
+}  // namespace
 
 void ConvertXrgbRow(const uint32_t* xrgb, int32_t count, const SDL_PixelFormat* format,
                     uint8_t* dest) {
@@ -60,6 +99,9 @@ SdlCanvas::SdlCanvas(SDL_Window* window, const CanvasConfig& config, TextRasteri
 SdlCanvas::~SdlCanvas() {
   // Leave the pointer as it was found, whatever the exit path.
   if (cursor_hidden_) SDL_ShowCursor(SDL_ENABLE);
+  // The window goes right after this; gone from the screen now, it goes
+  // without SDL's wait for a window manager, so the exit is prompt.
+  if (!options_.windowed && Shown()) UnmapX11Window(window_);
 }
 
 void SdlCanvas::SetWindowStateMaximised() {
@@ -163,16 +205,24 @@ void SdlCanvas::PresentSurface(const std::vector<RectI>& rects) {
     updates.push_back(SDL_Rect{0, 0, surface->w, surface->h});
   }
   const int bytes = surface->format->BytesPerPixel;
+  // The usual window format takes the shown colours as they are, straight
+  // into the window's pixels; others go through one row of conversion.
+  const bool direct = IsXrgb8888(surface->format);
   for (const RectI& r : rects) {
     const int32_t right = std::min(r.right, surface->w);
     const int32_t bottom = std::min(r.bottom, surface->h);
     if (r.left >= right || r.top >= bottom) continue;
-    row_.resize(static_cast<size_t>(right - r.left));
+    if (!direct) row_.resize(static_cast<size_t>(right - r.left));
     for (int32_t y = r.top; y < bottom; ++y) {
-      ShownRow(y, r.left, right, row_.data());
       uint8_t* dest = static_cast<uint8_t*>(surface->pixels) +
                       static_cast<ptrdiff_t>(y) * surface->pitch +
                       static_cast<ptrdiff_t>(r.left) * bytes;
+      if (direct) {
+        uint32_t* out = reinterpret_cast<uint32_t*>(dest);
+        ShownRow(y, r.left, right, out);
+        continue;
+      }
+      ShownRow(y, r.left, right, row_.data());
       ConvertXrgbRow(row_.data(), right - r.left, surface->format, dest);
     }
     updates.push_back(SDL_Rect{r.left, r.top, right - r.left, bottom - r.top});

@@ -124,7 +124,18 @@ void SdlEvents::Pump() {
   if (canvas_ != nullptr) canvas_->Present();
   if (QuitSignals::Take()) CloseRequested();
   SDL_Event event;
-  while (SDL_PollEvent(&event)) Dispatch(event);
+  // The drawing loops pump several times in a row, each costing the X
+  // connection a few system calls; the system is asked for new events at
+  // most every kPollGapMs, and in between only what SDL already queued is
+  // handled.
+  const uint64_t now = SDL_GetTicks64();
+  if (now - last_poll_ms_ >= kPollGapMs || now < last_poll_ms_) {
+    last_poll_ms_ = now;
+    SDL_PumpEvents();
+  }
+  while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+    Dispatch(event);
+  }
   FireTimerIfDue();
   // Repaints asked for by the events just handled.
   if (canvas_ != nullptr) canvas_->Present();
@@ -153,7 +164,11 @@ void SdlEvents::PumpFor(int32_t ms) {
     const int64_t timer = UntilTimer(now);
     if (timer >= 0) wait = std::min(wait, timer);
     wait = std::min<int64_t>(wait, kMaxWaitMs);
-    if (wait > 0) SDL_WaitEventTimeout(nullptr, static_cast<int>(wait));
+    if (wait > 0) {
+      // The wait reads the connection itself and queues what came.
+      SDL_WaitEventTimeout(nullptr, static_cast<int>(wait));
+      last_poll_ms_ = SDL_GetTicks64();
+    }
     Pump();
   }
 }
@@ -169,7 +184,9 @@ void SdlEvents::WaitAndPump(int32_t ms) {
     const int64_t timer = UntilTimer(now);
     if (timer >= 0) wait = std::min(wait, timer);
     if (wait <= 0) break;
-    if (SDL_WaitEventTimeout(nullptr, static_cast<int>(wait)) == 1) break;
+    const int woke = SDL_WaitEventTimeout(nullptr, static_cast<int>(wait));
+    last_poll_ms_ = SDL_GetTicks64();
+    if (woke == 1) break;
   }
   Pump();
 }

@@ -54,12 +54,14 @@ class SdlEvents : public Events {
   void CloseRequested();
 
   static constexpr int32_t kMaxWaitMs = 50;  // so a signal is seen promptly
+  static constexpr uint64_t kPollGapMs = 4;
 
   SdlCanvas* canvas_;
   EventHandlers handlers_;
   int32_t timer_interval_ = 0;
   bool timer_enabled_ = false;
   uint64_t timer_due_ = 0;
+  uint64_t last_poll_ms_ = 0;
 };
 
 }  // namespace zt

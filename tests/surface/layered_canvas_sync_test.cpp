@@ -1,0 +1,224 @@
+// The cheap paths of the layered canvas: the shared-row backing image, the
+// partial copy that clears the window, and the colour memo of 256-colour
+// mode. Each is checked against the plain behaviour it stands in for.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "app/scene_state.h"
+#include "surface/layered_canvas.h"
+
+namespace zt {
+namespace {
+
+// A plain image the shared rows must always equal.
+struct PlainImage {
+  int32_t width, height;
+  std::vector<uint32_t> cells;
+  void Fill(int32_t l, int32_t t, int32_t r, int32_t b, uint32_t cell) {
+    for (int32_t y = t; y < b; ++y) {
+      for (int32_t x = l; x < r; ++x) cells[static_cast<size_t>(y) * width + x] = cell;
+    }
+  }
+};
+
+TEST(SharedRowsTest, RandomFillsAndWritesMatchAPlainImage) {
+  constexpr int32_t kW = 37, kH = 29;
+  std::mt19937 rng(1234);
+  for (int round = 0; round < 20; ++round) {
+    SharedRows rows;
+    rows.Reset(kW, kH, 7);
+    PlainImage plain{kW, kH, std::vector<uint32_t>(kW * kH, 7)};
+    for (int op = 0; op < 60; ++op) {
+      const uint32_t cell = rng() % 5;  // few values: rows often share
+      switch (rng() % 4) {
+        case 0: {  // whole-width band
+          const int32_t t = static_cast<int32_t>(rng() % kH);
+          const int32_t b = t + 1 + static_cast<int32_t>(rng() % (kH - t));
+          rows.Fill(0, t, kW, b, cell);
+          plain.Fill(0, t, kW, b, cell);
+          break;
+        }
+        case 1: {  // full-height column band
+          const int32_t l = static_cast<int32_t>(rng() % kW);
+          const int32_t r = l + 1 + static_cast<int32_t>(rng() % (kW - l));
+          rows.Fill(l, 0, r, kH, cell);
+          plain.Fill(l, 0, r, kH, cell);
+          break;
+        }
+        case 2: {  // any rectangle
+          const int32_t l = static_cast<int32_t>(rng() % kW);
+          const int32_t r = l + 1 + static_cast<int32_t>(rng() % (kW - l));
+          const int32_t t = static_cast<int32_t>(rng() % kH);
+          const int32_t b = t + 1 + static_cast<int32_t>(rng() % (kH - t));
+          rows.Fill(l, t, r, b, cell);
+          plain.Fill(l, t, r, b, cell);
+          break;
+        }
+        default: {  // one pixel
+          const int32_t x = static_cast<int32_t>(rng() % kW);
+          const int32_t y = static_cast<int32_t>(rng() % kH);
+          rows.MutableRow(y)[x] = cell;
+          plain.cells[static_cast<size_t>(y) * kW + x] = cell;
+          break;
+        }
+      }
+      std::vector<uint32_t> copy;
+      rows.CopyTo(copy);
+      ASSERT_EQ(copy, plain.cells) << "round " << round << " op " << op;
+      ASSERT_LE(rows.StoredRows(), kH);
+    }
+  }
+}
+
+// Backdrops of bands, painted again and again as the scene cycle does, are
+// held in a few hundred rows and never more.
+TEST(SharedRowsTest, BandedBackdropsStaySmallAndDoNotGrow) {
+  constexpr int32_t kW = 1920, kH = 1080, kBands = 197;
+  SharedRows rows;
+  rows.Reset(kW, kH, 0);
+  int32_t most = 0;
+  for (int cycle = 0; cycle < 6; ++cycle) {
+    for (int32_t n = 0; n < kBands; ++n) {  // row bands
+      rows.Fill(0, n * kH / kBands, kW, (n + 1) * kH / kBands, static_cast<uint32_t>(n));
+      most = std::max(most, rows.StoredRows());
+    }
+    EXPECT_LE(rows.StoredRows(), kBands);
+    for (int32_t n = 0; n < kBands; ++n) {  // column bands
+      rows.Fill(n * kW / kBands, 0, (n + 1) * kW / kBands, kH, static_cast<uint32_t>(n));
+      most = std::max(most, rows.StoredRows());
+    }
+    EXPECT_LE(rows.StoredRows(), kBands);
+    EXPECT_EQ(rows.Row(kH - 1)[kW - 1], static_cast<uint32_t>(kBands - 1));
+    EXPECT_EQ(rows.Row(0)[0], 0u);
+  }
+  EXPECT_LE(most, 2 * kBands);
+}
+
+CanvasConfig Config(int32_t w, int32_t h, int bits = 32) {
+  CanvasConfig c;
+  c.width = w;
+  c.height = h;
+  c.bits_per_pixel = bits;
+  return c;
+}
+
+bool Covered(const std::vector<RectI>& rects, int32_t x, int32_t y) {
+  for (const RectI& r : rects) {
+    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
+  }
+  return false;
+}
+
+// After every clear or refresh the window equals the backing image, however
+// the two layers were drawn on before, and every pixel that changed is in a
+// dirty rectangle.
+TEST(LayeredCanvasSyncTest, ClearAndRefreshMakeTheWindowEqualTheBacking) {
+  constexpr int32_t kW = 150, kH = 90;
+  for (int bits : {32, 8}) {
+    LayeredCanvas canvas(Config(kW, kH, bits), nullptr);
+    std::mt19937 rng(99);
+    auto color = [&rng] { return PackRgb(rng() % 256, rng() % 256, rng() % 256); };
+    for (int op = 0; op < 400; ++op) {
+      switch (rng() % 7) {
+        case 0:
+          canvas.SetPersistentDrawing(rng() % 2 == 0);
+          break;
+        case 1:
+        case 2:
+          canvas.SetPixelV(static_cast<int32_t>(rng() % (kW + 10)) - 5,
+                           static_cast<int32_t>(rng() % (kH + 10)) - 5, color());
+          break;
+        case 3: {
+          const float x = static_cast<float>(rng() % kW), y = static_cast<float>(rng() % kH);
+          canvas.FillBox(x, y, x + static_cast<float>(rng() % 40),
+                         y + static_cast<float>(rng() % 30), color());
+          break;
+        }
+        case 4: {
+          const BrushHandle brush = canvas.CreateSolidBrush(color());
+          const int32_t l = static_cast<int32_t>(rng() % kW), t = static_cast<int32_t>(rng() % kH);
+          canvas.FillRect(RectI{l, t, l + static_cast<int32_t>(rng() % 80), kH}, brush);
+          canvas.DeleteObject(brush);
+          break;
+        }
+        default: {
+          const std::vector<uint32_t> before = canvas.WindowCells();
+          canvas.TakeDirtyRects();
+          const bool persistent = canvas.Persistent();
+          if (rng() % 2 == 0) {
+            canvas.Refresh();
+          } else {
+            canvas.Clear();
+          }
+          if (persistent) break;  // a persistent clear leaves the window alone
+          ASSERT_EQ(canvas.WindowCells(), canvas.BackingCells()) << "bits " << bits << " op " << op;
+          const std::vector<RectI> dirty = canvas.TakeDirtyRects();
+          for (int32_t y = 0; y < kH; ++y) {
+            for (int32_t x = 0; x < kW; ++x) {
+              const size_t at = static_cast<size_t>(y) * kW + x;
+              if (before[at] != canvas.WindowCells()[at]) {
+                ASSERT_TRUE(Covered(dirty, x, y)) << x << "," << y << " op " << op;
+              }
+            }
+          }
+          break;
+        }
+      }
+    }
+  }
+}
+
+TEST(LayeredCanvasSyncTest, ClearingASmallDrawingMarksOnlyItsSurroundings) {
+  LayeredCanvas canvas(Config(1920, 1080), nullptr);
+  canvas.SetPixelV(1000, 500, PackRgb(255, 0, 0));
+  canvas.TakeDirtyRects();
+  canvas.Clear();
+  EXPECT_EQ(canvas.ShownColor(1000, 500), 0u);
+  const std::vector<RectI> dirty = canvas.TakeDirtyRects();
+  ASSERT_FALSE(dirty.empty());
+  EXPECT_TRUE(Covered(dirty, 1000, 500));
+  int64_t area = 0;
+  for (const RectI& r : dirty) area += int64_t{r.right - r.left} * (r.bottom - r.top);
+  EXPECT_LE(area, 64 * 64);
+}
+
+// 256-colour mode remembers the last colour's index; a new palette must
+// not be answered from that memory.
+TEST(LayeredCanvasSyncTest, SameColourAfterANewPaletteTakesTheNewIndex) {
+  LayeredCanvas canvas(Config(16, 16, 8), nullptr);
+  std::array<PaletteEntry, 256> palette{};
+  palette[5] = {200, 10, 10, 0};
+  canvas.SetPaletteEntries(0, 256, palette.data());
+  canvas.RealizePalette();
+  const ColorRef red = PackRgb(210, 0, 0);
+  canvas.SetPixelV(1, 1, red);
+  EXPECT_EQ(canvas.WindowCells()[1 * 16 + 1], 5u);
+  palette[5] = {0, 0, 0, 0};
+  palette[9] = {205, 5, 0, 0};
+  canvas.SetPaletteEntries(0, 256, palette.data());
+  canvas.RealizePalette();
+  canvas.SetPixelV(2, 2, red);
+  EXPECT_EQ(canvas.WindowCells()[2 * 16 + 2], 9u);
+}
+
+TEST(DepthGridTest, ResetEmptiesEveryCellAndKeepsTheStorage) {
+  DepthGrid grid;
+  grid.Reset(300, 200);  // slices of the clear do not divide this evenly
+  const int16_t* storage = grid.Cells().data();
+  for (int32_t y = 0; y <= 200; y += 7) {
+    for (int32_t x = 0; x <= 300; x += 3) grid.At(x, y) = static_cast<int16_t>(x - y);
+  }
+  grid.At(300, 200) = 5;
+  grid.Reset(300, 200);
+  EXPECT_EQ(grid.Cells().data(), storage);
+  for (int16_t cell : grid.Cells()) ASSERT_EQ(cell, 0);
+  grid.Reset(10, 10);
+  EXPECT_EQ(grid.Cells().size(), 121u);
+  for (int16_t cell : grid.Cells()) ASSERT_EQ(cell, 0);
+}
+
+}  // namespace
+}  // namespace zt
