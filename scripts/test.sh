@@ -21,16 +21,19 @@ else
   failed+=("build")
 fi
 
-stage "sanitizer build (ASan + UBSan), unit tests"
+stage "sanitizer build (ASan + UBSan), unit tests and hostile end-to-end tests"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 if cmake -S . -B build/test-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZT_SANITIZE=ON \
   -DZT_BUILD_BENCH=OFF >/dev/null &&
   cmake --build build/test-sanitize -j "$jobs"; then
-  # The end-to-end tests ran against the normal build above.
   (cd build/test-sanitize && ctest --output-on-failure -j "$jobs" -LE 'e2e|fuzz') ||
     failed+=("sanitizer tests")
+  # Of the end-to-end tests, those of hostile surroundings run here too: they
+  # take the exit paths nothing else takes.
+  (cd build/test-sanitize && ctest --output-on-failure -L e2e -R hostile) ||
+    failed+=("sanitizer end-to-end tests")
 else
   failed+=("sanitizer build")
 fi

@@ -6,6 +6,7 @@
 
 #include "app/options.h"
 #include "app/runner/render.h"
+#include "surface/sdl/display_guard.h"
 
 namespace zt {
 
@@ -29,6 +30,9 @@ int RunProgram(int argc, char** argv) {
     return 0;
   }
   if (options.render_dir) return RunRender(options, std::cerr);
+  // Whichever binding talks to the X server, losing it ends the program
+  // at once with one line.
+  InstallXConnectionLossHandler();
   if (options.root || options.window_id) return RunHack(options);
   return RunDisplay(options);
 }
