@@ -1,5 +1,8 @@
 #include "surface/sdl/sdl_events.h"
 
+#include <SDL_syswm.h>
+#include <poll.h>
+
 #include <algorithm>
 #include <csignal>
 
@@ -73,9 +76,73 @@ bool QuitSignals::Take() {
 
 void QuitSignals::Raise() { g_quit_signal = 1; }
 
+// The X connection of the window, for waiting on it directly: SDL's own wait
+// reads the connection several times over on every call, which at one wait
+// per spoke is most of the program's CPU time. Xlib is reached through the
+// library SDL loaded.
+struct SdlEvents::XConnection {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  void* library = nullptr;
+  Display* display = nullptr;
+  int fd = -1;
+  int (*events_queued)(Display*, int) = nullptr;
+  int (*flush)(Display*) = nullptr;
+#endif
+  ~XConnection() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (library != nullptr) SDL_UnloadObject(library);
+#endif
+  }
+};
+
 SdlEvents::SdlEvents(SdlCanvas* canvas) : canvas_(canvas) {
   // Keys are read as key presses; no text-input machinery is needed.
   SDL_StopTextInput();
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (canvas_ == nullptr || SDL_GetWindowWMInfo(canvas_->Window(), &info) != SDL_TRUE ||
+      info.subsystem != SDL_SYSWM_X11) {
+    return;
+  }
+  auto x = std::make_unique<XConnection>();
+  x->library = SDL_LoadObject("libX11.so.6");
+  if (x->library == nullptr) return;
+  auto number =
+      reinterpret_cast<int (*)(Display*)>(SDL_LoadFunction(x->library, "XConnectionNumber"));
+  x->events_queued =
+      reinterpret_cast<int (*)(Display*, int)>(SDL_LoadFunction(x->library, "XEventsQueued"));
+  x->flush = reinterpret_cast<int (*)(Display*)>(SDL_LoadFunction(x->library, "XFlush"));
+  if (number == nullptr || x->events_queued == nullptr || x->flush == nullptr) return;
+  x->display = info.info.x11.display;
+  x->fd = number(x->display);
+  if (x->fd >= 0) x_ = std::move(x);
+#endif
+}
+
+SdlEvents::~SdlEvents() = default;
+
+int SdlEvents::WaitForEvents(int32_t ms) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (x_) {
+    if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return 1;
+    // Events Xlib has already read would not wake the wait.
+    if (x_->events_queued(x_->display, 0 /* QueuedAlready */) == 0) {
+      x_->flush(x_->display);
+      pollfd p{x_->fd, POLLIN, 0};
+      const int ready = poll(&p, 1, ms);
+      last_poll_ms_ = SDL_GetTicks64();
+      if (ready <= 0) return 0;  // the time is up, or a signal came
+    }
+    SDL_PumpEvents();
+    last_poll_ms_ = SDL_GetTicks64();
+    return SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) ? 1 : 0;
+  }
+#endif
+  const int woke = SDL_WaitEventTimeout(nullptr, ms);
+  // The wait reads the connection itself and queues what came.
+  last_poll_ms_ = SDL_GetTicks64();
+  return woke;
 }
 
 void SdlEvents::CloseRequested() {
@@ -164,11 +231,7 @@ void SdlEvents::PumpFor(int32_t ms) {
     const int64_t timer = UntilTimer(now);
     if (timer >= 0) wait = std::min(wait, timer);
     wait = std::min<int64_t>(wait, kMaxWaitMs);
-    if (wait > 0) {
-      // The wait reads the connection itself and queues what came.
-      SDL_WaitEventTimeout(nullptr, static_cast<int>(wait));
-      last_poll_ms_ = SDL_GetTicks64();
-    }
+    if (wait > 0) WaitForEvents(static_cast<int32_t>(wait));
     Pump();
   }
 }
@@ -184,9 +247,7 @@ void SdlEvents::WaitAndPump(int32_t ms) {
     const int64_t timer = UntilTimer(now);
     if (timer >= 0) wait = std::min(wait, timer);
     if (wait <= 0) break;
-    const int woke = SDL_WaitEventTimeout(nullptr, static_cast<int>(wait));
-    last_poll_ms_ = SDL_GetTicks64();
-    if (woke == 1) break;
+    if (WaitForEvents(static_cast<int32_t>(wait)) == 1) break;
   }
   Pump();
 }

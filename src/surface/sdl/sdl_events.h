@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "surface/platform.h"
@@ -34,6 +35,9 @@ class SdlEvents : public Events {
  public:
   // `canvas` may be null (no window to present).
   explicit SdlEvents(SdlCanvas* canvas);
+  ~SdlEvents() override;
+  SdlEvents(const SdlEvents&) = delete;
+  SdlEvents& operator=(const SdlEvents&) = delete;
 
   void SetHandlers(EventHandlers handlers) override { handlers_ = std::move(handlers); }
   void Pump() override;
@@ -52,6 +56,9 @@ class SdlEvents : public Events {
   int64_t UntilTimer(uint64_t now) const;
   void FireTimerIfDue();
   void CloseRequested();
+  // Waits up to `ms` for an event; 1 when one is queued.
+  int WaitForEvents(int32_t ms);
+  struct XConnection;
 
   static constexpr int32_t kMaxWaitMs = 50;  // so a signal is seen promptly
   static constexpr uint64_t kPollGapMs = 4;
@@ -62,6 +69,7 @@ class SdlEvents : public Events {
   bool timer_enabled_ = false;
   uint64_t timer_due_ = 0;
   uint64_t last_poll_ms_ = 0;
+  std::unique_ptr<XConnection> x_;
 };
 
 }  // namespace zt
