@@ -27,7 +27,8 @@ uint8_t NearestPaletteIndex(const std::array<PaletteEntry, 256>& palette, Rgb co
 
 void SharedRows::Reset(int32_t width, int32_t height, uint32_t cell) {
   width_ = std::max(width, 0);
-  rows_.assign(1, std::vector<uint32_t>(static_cast<size_t>(width_), cell));
+  rows_.assign(1, {});
+  colour_.assign(1, cell);
   refs_.assign(1, static_cast<uint32_t>(std::max(height, 0)));
   free_.clear();
   ids_.assign(static_cast<size_t>(std::max(height, 0)), 0);
@@ -37,11 +38,11 @@ uint32_t SharedRows::NewRow() {
   if (!free_.empty()) {
     const uint32_t id = free_.back();
     free_.pop_back();
-    rows_[id].resize(static_cast<size_t>(width_));
     refs_[id] = 0;
     return id;
   }
-  rows_.emplace_back(static_cast<size_t>(width_));
+  rows_.emplace_back();
+  colour_.push_back(0);
   refs_.push_back(0);
   return static_cast<uint32_t>(rows_.size() - 1);
 }
@@ -52,15 +53,41 @@ void SharedRows::Release(uint32_t id) {
   free_.push_back(id);
 }
 
+void SharedRows::Expand(uint32_t id) {
+  if (rows_[id].empty()) rows_[id].assign(static_cast<size_t>(width_), colour_[id]);
+}
+
+int32_t SharedRows::ExpandedRows() const {
+  int32_t n = 0;
+  for (size_t id = 0; id < rows_.size(); ++id) n += refs_[id] > 0 && !rows_[id].empty() ? 1 : 0;
+  return n;
+}
+
+void SharedRows::CopyRow(int32_t y, int32_t left, int32_t right, uint32_t* out) const {
+  const uint32_t id = ids_[static_cast<size_t>(y)];
+  if (rows_[id].empty()) {
+    std::fill(out, out + (right - left), colour_[id]);
+  } else {
+    std::copy(rows_[id].begin() + left, rows_[id].begin() + right, out);
+  }
+}
+
+uint32_t SharedRows::At(int32_t x, int32_t y) const {
+  const uint32_t id = ids_[static_cast<size_t>(y)];
+  return rows_[id].empty() ? colour_[id] : rows_[id][static_cast<size_t>(x)];
+}
+
 uint32_t* SharedRows::MutableRow(int32_t y) {
   uint32_t& id = ids_[static_cast<size_t>(y)];
   if (refs_[id] > 1) {
     const uint32_t copy = NewRow();
     rows_[copy] = rows_[id];
+    colour_[copy] = colour_[id];
     --refs_[id];
     refs_[copy] = 1;
     id = copy;
   }
+  Expand(id);
   return rows_[id].data();
 }
 
@@ -82,21 +109,22 @@ void SharedRows::Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, 
     if (next == kNone) {
       if (users_[old] == refs_[old]) {
         next = old;
-        std::fill(rows_[old].begin() + left, rows_[old].begin() + right, cell);
       } else {
         next = NewRow();
-        std::vector<uint32_t>& row = rows_[next];
-        if (whole) {
-          std::fill(row.begin(), row.end(), cell);
-        } else {
-          row = rows_[old];
-          std::fill(row.begin() + left, row.begin() + right, cell);
+        if (!whole) {
+          rows_[next] = rows_[old];
+          colour_[next] = colour_[old];
         }
       }
-      if (whole)
+      if (whole) {
+        std::vector<uint32_t>().swap(rows_[next]);
+        colour_[next] = cell;
         uniform = next;
-      else
+      } else {
+        Expand(next);
+        std::fill(rows_[next].begin() + left, rows_[next].begin() + right, cell);
         remap_[old] = next;
+      }
     }
     if (next == old) continue;
     ++refs_[next];
@@ -108,8 +136,7 @@ void SharedRows::Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, 
 void SharedRows::CopyTo(std::vector<uint32_t>& out) const {
   out.resize(static_cast<size_t>(width_) * ids_.size());
   for (size_t y = 0; y < ids_.size(); ++y) {
-    std::copy(rows_[ids_[y]].begin(), rows_[ids_[y]].end(),
-              out.begin() + static_cast<std::ptrdiff_t>(y * static_cast<size_t>(width_)));
+    CopyRow(static_cast<int32_t>(y), 0, width_, out.data() + y * static_cast<size_t>(width_));
   }
 }
 
@@ -186,9 +213,7 @@ void LayeredCanvas::SyncWindow() {
       const int32_t right = std::min(end * kSyncTile, width);
       for (int32_t y = top; y < bottom; ++y) {
         const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width);
-        const uint32_t* from = backing_.Row(y);
-        std::copy(from + left, from + right,
-                  window_.begin() + static_cast<std::ptrdiff_t>(at + left));
+        backing_.CopyRow(y, left, right, window_.data() + at + left);
       }
       MarkDirty(left, top, right, bottom);
       tx = end;

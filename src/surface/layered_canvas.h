@@ -14,36 +14,42 @@
 namespace zt {
 
 // An image stored as rows that may be shared: a backdrop is made of bands,
-// so most of its rows equal others, and a screen's worth of them takes a few
-// hundred rows' memory instead of megabytes. A shared row is copied before
-// it is changed.
+// so most of its rows equal others, and a row of one colour is held as that
+// colour alone; a screen's worth takes kilobytes instead of megabytes. A
+// shared row is copied before it is changed.
 class SharedRows {
  public:
   void Reset(int32_t width, int32_t height, uint32_t cell);
   int32_t Width() const { return width_; }
   int32_t Height() const { return static_cast<int32_t>(ids_.size()); }
-  const uint32_t* Row(int32_t y) const { return rows_[ids_[static_cast<size_t>(y)]].data(); }
+  // Copies columns [left, right) of row y to `out`.
+  void CopyRow(int32_t y, int32_t left, int32_t right, uint32_t* out) const;
+  uint32_t At(int32_t x, int32_t y) const;
   // Row y, no longer shared with any other.
   uint32_t* MutableRow(int32_t y);
   // Fills columns [left, right) of rows [top, bottom); rows that shared
   // their content before still share it afterwards. Bounds must be inside.
   void Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell);
-  // Distinct row contents held, for tests and measurements.
+  // Distinct row contents held, and those of them stored cell by cell.
   int32_t StoredRows() const { return static_cast<int32_t>(rows_.size() - free_.size()); }
+  int32_t ExpandedRows() const;
   // The whole image, row after row.
   void CopyTo(std::vector<uint32_t>& out) const;
 
  private:
   uint32_t NewRow();
   void Release(uint32_t id);
+  // Gives a one-colour entry its cells.
+  void Expand(uint32_t id);
 
   int32_t width_ = 0;
-  std::vector<uint32_t> ids_;  // per image row: its entry in rows_
-  std::vector<std::vector<uint32_t>> rows_;
-  std::vector<uint32_t> refs_;   // image rows using each entry
-  std::vector<uint32_t> free_;   // entries with no user, storage released
-  std::vector<uint32_t> remap_;  // scratch of Fill: old entry -> new entry
-  std::vector<uint32_t> users_;  // scratch of Fill: filled rows per entry
+  std::vector<uint32_t> ids_;                // per image row: its entry in rows_
+  std::vector<std::vector<uint32_t>> rows_;  // empty while one colour
+  std::vector<uint32_t> colour_;             // that colour
+  std::vector<uint32_t> refs_;               // image rows using each entry
+  std::vector<uint32_t> free_;               // entries with no user, storage released
+  std::vector<uint32_t> remap_;              // scratch of Fill: old entry -> new entry
+  std::vector<uint32_t> users_;              // scratch of Fill: filled rows per entry
 };
 
 struct CanvasConfig {

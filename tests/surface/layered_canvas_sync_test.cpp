@@ -86,13 +86,14 @@ TEST(SharedRowsTest, BandedBackdropsStaySmallAndDoNotGrow) {
       most = std::max(most, rows.StoredRows());
     }
     EXPECT_LE(rows.StoredRows(), kBands);
+    EXPECT_EQ(rows.ExpandedRows(), 0);      // rows of one colour hold no cells
     for (int32_t n = 0; n < kBands; ++n) {  // column bands
       rows.Fill(n * kW / kBands, 0, (n + 1) * kW / kBands, kH, static_cast<uint32_t>(n));
       most = std::max(most, rows.StoredRows());
     }
     EXPECT_LE(rows.StoredRows(), kBands);
-    EXPECT_EQ(rows.Row(kH - 1)[kW - 1], static_cast<uint32_t>(kBands - 1));
-    EXPECT_EQ(rows.Row(0)[0], 0u);
+    EXPECT_EQ(rows.At(kW - 1, kH - 1), static_cast<uint32_t>(kBands - 1));
+    EXPECT_EQ(rows.At(0, 0), 0u);
   }
   EXPECT_LE(most, 2 * kBands);
 }
