@@ -33,8 +33,16 @@ namespace {
   std::_Exit(1);
 }
 
+// A refused request is not the end of the show: SDL's own teardown can race
+// the server (withdrawing a window that is already going), and Xlib's
+// default answer to any error is exit(1).
+int OnProtocolError(Display*, XErrorEvent*) { return 0; }
+
 }  // namespace
 
-void InstallXConnectionLossHandler() { XSetIOErrorHandler(OnConnectionLost); }
+void InstallXConnectionLossHandler() {
+  XSetIOErrorHandler(OnConnectionLost);
+  XSetErrorHandler(OnProtocolError);
+}
 
 }  // namespace zt

@@ -14,7 +14,8 @@ std::string UnseenVideoDriver();
 // From now on a broken connection to the X server ends the process with
 // status 1 and the line "zolven-taris: lost the connection to the X server
 // NAME", instead of Xlib's report and an exit() that would run the static
-// destructors while the audio thread still plays.
+// destructors while the audio thread still plays. A request the server
+// refuses is ignored rather than ending the program.
 void InstallXConnectionLossHandler();
 
 }  // namespace zt
