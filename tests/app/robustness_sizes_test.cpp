@@ -12,23 +12,14 @@
 
 #include "app/options.h"
 #include "app/runner/render.h"
+#include "support/sanitizer.h"
 
 namespace zt {
 namespace {
 
 namespace fs = std::filesystem;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
+using test::kAddressSanitizer;
 
 struct SizeCase {
   int width;

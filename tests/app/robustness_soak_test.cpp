@@ -16,6 +16,7 @@
 
 #include "app/civil_time.h"
 #include "app/form1.h"
+#include "support/sanitizer.h"
 #include "surface/headless/headless.h"
 #include "surface/random.h"
 #include "surface/text/font_rasterizer.h"
@@ -23,17 +24,7 @@
 namespace zt {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
+using test::kAddressSanitizer;
 
 int64_t ResidentBytes() {
   std::ifstream statm("/proc/self/statm");

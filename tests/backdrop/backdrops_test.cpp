@@ -14,20 +14,7 @@ namespace {
 
 using test::FakePlatform;
 
-// Pumps show up in the canvas log, so their place among the drawing calls is
-// visible.
-class LoggingEvents : public test::FakeEvents {
- public:
-  LoggingEvents(test::FakeClock& clock, std::vector<std::string>& log)
-      : FakeEvents(clock), log_(log) {}
-  void Pump() override {
-    log_.push_back("pump");
-    FakeEvents::Pump();
-  }
-
- private:
-  std::vector<std::string>& log_;
-};
+using test::LoggingEvents;
 
 struct Rig {
   FakePlatform fake;

@@ -12,18 +12,7 @@ namespace {
 
 using test::FakePlatform;
 
-class LoggingEvents : public test::FakeEvents {
- public:
-  LoggingEvents(test::FakeClock& clock, std::vector<std::string>& log)
-      : FakeEvents(clock), log_(log) {}
-  void Pump() override {
-    log_.push_back("pump");
-    FakeEvents::Pump();
-  }
-
- private:
-  std::vector<std::string>& log_;
-};
+using test::LoggingEvents;
 
 struct Rig {
   FakePlatform fake;

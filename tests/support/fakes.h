@@ -183,6 +183,20 @@ class FakeEvents : public Events {
   FakeClock& clock_;
 };
 
+// Pumps show up in a call log, so their place among the drawing calls is
+// visible.
+class LoggingEvents : public FakeEvents {
+ public:
+  LoggingEvents(FakeClock& clock, std::vector<std::string>& log) : FakeEvents(clock), log_(log) {}
+  void Pump() override {
+    log_.push_back("pump");
+    FakeEvents::Pump();
+  }
+
+ private:
+  std::vector<std::string>& log_;
+};
+
 // Hands out scripted numbers in order, then a fixed fallback.
 class ScriptedRandom : public Random {
  public:
