@@ -280,6 +280,14 @@ if wants headless; then
     row "Headless figures per second after start-up" \
       "$(awk -v a="$all_us" -v o="$one_us" 'BEGIN { if (a > o) printf "%.0f", 199 / ((a - o) / 1e6); else print "n/a" }')" ""
   fi
+  # With the images written: each is a PNG of the whole window.
+  t0=$(now_us)
+  if timeout 300 "$bin" --render "$E2E_TMP/render-png" --figures 20 --size "${screen_w}x${screen_h}" \
+    --seed 1 >/dev/null 2>&1; then
+    row "Headless figures per second, PNG writing on" \
+      "$(awk -v a="$t0" -v b="$(now_us)" 'BEGIN { printf "%.1f", 20 / ((b - a) / 1e6) }')" "20 figures"
+  fi
+  rm -rf "$E2E_TMP/render-png"
 fi
 
 if wants soak && [ "$soak" -gt 0 ]; then
