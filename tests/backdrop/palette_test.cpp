@@ -10,14 +10,7 @@
 namespace zt {
 namespace {
 
-using test::FakePlatform;
-
-using test::LoggingEvents;
-
-struct Rig {
-  FakePlatform fake;
-  LoggingEvents events{fake.clock, fake.canvas.log};
-  Platform platform{fake.canvas, events, fake.clock, fake.random, fake.host, fake.audio, nullptr};
+struct Rig : test::LoggingPlatform {
   SceneState s;
 };
 

@@ -254,4 +254,11 @@ struct FakePlatform {
   Platform platform{canvas, events, clock, random, host, audio, nullptr};
 };
 
+// The doubles with pumps logged among the canvas calls.
+struct LoggingPlatform {
+  FakePlatform fake;
+  LoggingEvents events{fake.clock, fake.canvas.log};
+  Platform platform{fake.canvas, events, fake.clock, fake.random, fake.host, fake.audio, nullptr};
+};
+
 }  // namespace zt::test
