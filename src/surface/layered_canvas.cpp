@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
+#include <new>
 
 #include "app/numeric.h"
 
@@ -144,13 +146,43 @@ LayeredCanvas::LayeredCanvas(const CanvasConfig& config, TextRasterizer* text)
     : config_(config), text_(text) {
   const size_t cells = static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height);
   backing_.Reset(config_.width, config_.height, 0);
-  window_.assign(cells, 0);
+  AllocateWindow(cells);
   tiles_x_ = (config_.width + kTile - 1) / kTile;
   tiles_y_ = (config_.height + kTile - 1) / kTile;
   dirty_tiles_.assign(static_cast<size_t>(tiles_x_) * static_cast<size_t>(tiles_y_), 0);
   sync_x_ = (config_.width + kSyncTile - 1) / kSyncTile;
   sync_y_ = (config_.height + kSyncTile - 1) / kSyncTile;
   diverged_.assign(static_cast<size_t>(sync_x_) * static_cast<size_t>(sync_y_), 0);
+  MarkAllDirty();
+}
+
+void LayeredCanvas::AllocateWindow(size_t cells) {
+  owned_window_.reset(static_cast<uint32_t*>(std::calloc(std::max<size_t>(cells, 1), 4)));
+  if (!owned_window_) throw std::bad_alloc();
+  window_ = owned_window_.get();
+}
+
+void LayeredCanvas::UseWindowStorage(uint32_t* pixels) {
+  const size_t cells = static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height);
+  if (pixels == nullptr) {
+    if (owned_window_) return;
+    uint32_t* attached = window_;
+    AllocateWindow(cells);
+    std::copy_n(attached, cells, window_);
+    return;
+  }
+  if (PaletteMode() || pixels == window_) return;
+  std::copy_n(window_, cells, pixels);
+  owned_window_.reset();
+  window_ = pixels;
+}
+
+void LayeredCanvas::DropWindowStorage() {
+  if (owned_window_) return;
+  AllocateWindow(static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height));
+  std::fill(diverged_.begin(), diverged_.end(), uint8_t{1});
+  any_diverged_ = true;
+  SyncWindow();
   MarkAllDirty();
 }
 
@@ -213,7 +245,7 @@ void LayeredCanvas::SyncWindow() {
       const int32_t right = std::min(end * kSyncTile, width);
       for (int32_t y = top; y < bottom; ++y) {
         const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width);
-        backing_.CopyRow(y, left, right, window_.data() + at + left);
+        backing_.CopyRow(y, left, right, window_ + at + left);
       }
       MarkDirty(left, top, right, bottom);
       tx = end;
@@ -285,7 +317,7 @@ void LayeredCanvas::FillCells(int32_t left, int32_t top, int32_t right, int32_t 
     backing_view_valid_ = false;
   } else {
     for (int32_t y = top; y < bottom; ++y) {
-      auto row = window_.begin() + static_cast<std::ptrdiff_t>(y) * config_.width;
+      uint32_t* row = window_ + static_cast<std::ptrdiff_t>(y) * config_.width;
       std::fill(row + left, row + right, cell);
     }
     MarkDirty(left, top, right, bottom);
@@ -355,6 +387,38 @@ int32_t LayeredCanvas::SetPixelV(int32_t x, int32_t y, ColorRef color) {
   return 1;
 }
 
+int32_t LayeredCanvas::SetPixelsV(std::span<const PointI> points, ColorRef color, int32_t none) {
+  if (points.empty()) return none;
+  if (persistent_ || PaletteMode()) return Canvas::SetPixelsV(points, color, none);
+  const uint32_t cell = CellFor(color);
+  const auto width = static_cast<uint32_t>(config_.width);
+  const auto height = static_cast<uint32_t>(config_.height);
+  const auto tiles_x = static_cast<uint32_t>(tiles_x_);
+  const auto sync_x = static_cast<uint32_t>(sync_x_);
+  uint32_t* window = window_;
+  uint8_t* dirty = dirty_tiles_.data();
+  uint8_t* diverged = diverged_.data();
+  int32_t result = none;
+  bool wrote = false;
+  for (const PointI& p : points) {
+    const auto ux = static_cast<uint32_t>(p.x), uy = static_cast<uint32_t>(p.y);
+    if (ux >= width || uy >= height) {
+      result = 0;
+      continue;
+    }
+    window[static_cast<size_t>(uy) * width + ux] = cell;
+    dirty[(uy / kTile) * tiles_x + ux / kTile] = 1;
+    diverged[(uy / kSyncTile) * sync_x + ux / kSyncTile] = 1;
+    result = 1;
+    wrote = true;
+  }
+  if (wrote) {
+    any_dirty_ = true;
+    any_diverged_ = true;
+  }
+  return result;
+}
+
 void LayeredCanvas::PutCellSlow(int32_t x, int32_t y, ColorRef color) {
   PutCell(x, y, CellFor(color));
 }
@@ -378,8 +442,8 @@ void LayeredCanvas::Print(std::string_view text) {
   for (int32_t my = 0; my < mask_.height; ++my) {
     const int32_t y = y0 + my;
     if (y < 0 || y >= config_.height) continue;
-    uint32_t* target = persistent_ ? backing_.MutableRow(y)
-                                   : window_.data() + static_cast<size_t>(y) * config_.width;
+    uint32_t* target =
+        persistent_ ? backing_.MutableRow(y) : window_ + static_cast<size_t>(y) * config_.width;
     for (int32_t mx = 0; mx < mask_.width; ++mx) {
       const int32_t x = x0 + mx;
       if (x < 0 || x >= config_.width) continue;
@@ -444,9 +508,10 @@ uint32_t LayeredCanvas::ShownColor(int32_t x, int32_t y) const {
 }
 
 void LayeredCanvas::ShownRow(int32_t y, int32_t x0, int32_t x1, uint32_t* out) const {
-  const uint32_t* row = window_.data() + static_cast<size_t>(y) * config_.width;
+  const uint32_t* row = window_ + static_cast<size_t>(y) * config_.width;
   if (!PaletteMode()) {
-    std::copy(row + x0, row + x1, out);
+    // With the window layer in the framebuffer the row is already there.
+    if (out != row + x0) std::copy(row + x0, row + x1, out);
     return;
   }
   for (int32_t x = x0; x < x1; ++x) {

@@ -4,6 +4,9 @@
 // display both hold palette indexes, shown through the realised palette.
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -86,6 +89,7 @@ class LayeredCanvas : public Canvas {
   void SetOutlineStyle(int16_t style) override { outline_style_ = style; }
   void FillBox(float x1, float y1, float x2, float y2, ColorRef color) override;
   int32_t SetPixelV(int32_t x, int32_t y, ColorRef color) override;
+  int32_t SetPixelsV(std::span<const PointI> points, ColorRef color, int32_t none) override;
   void PSet(float x, float y, ColorRef color) override;
 
   void SetFontName(std::string_view name) override { font_.name = std::string(name); }
@@ -105,7 +109,9 @@ class LayeredCanvas : public Canvas {
   int32_t Height() const { return config_.height; }
   bool PaletteMode() const { return config_.bits_per_pixel == 8; }
   // Raw cells: 0x00RRGGBB in direct colour, a palette index otherwise.
-  const std::vector<uint32_t>& WindowCells() const { return window_; }
+  std::span<const uint32_t> WindowCells() const {
+    return {window_, static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height)};
+  }
   // A copy of the backing image, kept until the backing next changes.
   const std::vector<uint32_t>& BackingCells() const;
   int32_t BackingStoredRows() const { return backing_.StoredRows(); }
@@ -127,6 +133,16 @@ class LayeredCanvas : public Canvas {
 
  protected:
   void MarkAllDirty();
+  // Keeps the window layer in `pixels` (Width() x Height() tightly packed
+  // 0x00RRGGBB, such as a window's own framebuffer) instead of a private
+  // image, so the picture is not held twice; what is shown now is carried
+  // over. nullptr goes back to a private image, copied from the attached
+  // memory, which must still be valid. Direct colour only.
+  void UseWindowStorage(uint32_t* pixels);
+  // The attached memory went away unread: a private image again, rebuilt
+  // from the backing image (the transient drawing is lost).
+  void DropWindowStorage();
+  bool WindowStorageAttached() const { return owned_window_ == nullptr; }
 
  private:
   // The cell value a colour is stored as: itself, or its nearest palette index.
@@ -157,12 +173,19 @@ class LayeredCanvas : public Canvas {
   // Makes the window equal to the backing image, copying only the blocks
   // where the two may differ.
   void SyncWindow();
+  void AllocateWindow(size_t cells);
 
   static constexpr int kTile = 64;
   CanvasConfig config_;
   TextRasterizer* text_;
   SharedRows backing_;
-  std::vector<uint32_t> window_;
+  struct FreeDeleter {
+    void operator()(uint32_t* p) const { std::free(p); }
+  };
+  // Zeroed by calloc, so pages stay untouched (and out of the resident set)
+  // until drawn on, or until the image moves into a framebuffer.
+  std::unique_ptr<uint32_t[], FreeDeleter> owned_window_;
+  uint32_t* window_ = nullptr;
   mutable std::vector<uint32_t> backing_view_;
   mutable bool backing_view_valid_ = false;
   int32_t tiles_x_ = 0, tiles_y_ = 0;

@@ -4,6 +4,7 @@
 // include a platform header.
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,13 @@ class Canvas {
   // Pixel writes: the direct one returns the platform's result; the window's
   // own maps the colour to the realised palette on an 8-bit display.
   virtual int32_t SetPixelV(int32_t x, int32_t y, ColorRef color) = 0;
+  // SetPixelV for each point in order; returns the last call's result, or
+  // `none` when there are no points. One call per spoke, not per pixel.
+  virtual int32_t SetPixelsV(std::span<const PointI> points, ColorRef color, int32_t none) {
+    int32_t result = none;
+    for (const PointI& p : points) result = SetPixelV(p.x, p.y, color);
+    return result;
+  }
   virtual void PSet(float x, float y, ColorRef color) = 0;
 
   // Text, printed at the current position (top-left) without background.

@@ -40,6 +40,12 @@ struct RectI {
   friend constexpr bool operator==(const RectI&, const RectI&) = default;
 };
 
+struct PointI {
+  int32_t x = 0;
+  int32_t y = 0;
+  friend constexpr bool operator==(const PointI&, const PointI&) = default;
+};
+
 using BrushHandle = uint32_t;  // 0 is no brush
 
 }  // namespace zt

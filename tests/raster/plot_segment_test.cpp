@@ -343,6 +343,11 @@ TEST(PlotSegment, StoresThePixelResultAndThePaletteTwinDoesNot) {
   SetEnds(s, {1, 2}, {2, 2});
   PlotSegment(s, canvas);
   EXPECT_EQ(s.ApiResult, 1);
+  // A spoke that writes nothing (row 0 is clipped) leaves the last result.
+  s.ApiResult = 55;
+  SetEnds(s, {1, 0}, {3, 0});
+  PlotSegment(s, canvas);
+  EXPECT_EQ(s.ApiResult, 55);
 }
 
 // The two plotters share their stepper: from the same state they write the

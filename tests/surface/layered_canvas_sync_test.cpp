@@ -3,6 +3,7 @@
 // mode. Each is checked against the plain behaviour it stands in for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -146,7 +147,8 @@ TEST(LayeredCanvasSyncTest, ClearAndRefreshMakeTheWindowEqualTheBacking) {
           break;
         }
         default: {
-          const std::vector<uint32_t> before = canvas.WindowCells();
+          const std::vector<uint32_t> before(canvas.WindowCells().begin(),
+                                             canvas.WindowCells().end());
           canvas.TakeDirtyRects();
           const bool persistent = canvas.Persistent();
           if (rng() % 2 == 0) {
@@ -155,7 +157,8 @@ TEST(LayeredCanvasSyncTest, ClearAndRefreshMakeTheWindowEqualTheBacking) {
             canvas.Clear();
           }
           if (persistent) break;  // a persistent clear leaves the window alone
-          ASSERT_EQ(canvas.WindowCells(), canvas.BackingCells()) << "bits " << bits << " op " << op;
+          ASSERT_TRUE(std::ranges::equal(canvas.WindowCells(), canvas.BackingCells()))
+              << "bits " << bits << " op " << op;
           const std::vector<RectI> dirty = canvas.TakeDirtyRects();
           for (int32_t y = 0; y < kH; ++y) {
             for (int32_t x = 0; x < kW; ++x) {
@@ -203,6 +206,40 @@ TEST(LayeredCanvasSyncTest, SameColourAfterANewPaletteTakesTheNewIndex) {
   canvas.RealizePalette();
   canvas.SetPixelV(2, 2, red);
   EXPECT_EQ(canvas.WindowCells()[2 * 16 + 2], 9u);
+}
+
+// A batch of pixel writes is a run of single writes: same cells, same
+// changed rectangles, same result, in every layer and colour mode.
+TEST(LayeredCanvasSyncTest, BatchedPixelWritesEqualSingleOnes) {
+  std::mt19937 rng(99);
+  for (const int32_t bits : {32, 8}) {
+    for (const bool persistent : {false, true}) {
+      LayeredCanvas single(Config(70, 50, bits), nullptr), batched(Config(70, 50, bits), nullptr);
+      for (LayeredCanvas* canvas : {&single, &batched}) {
+        canvas->SetPersistentDrawing(persistent);
+        canvas->TakeDirtyRects();
+      }
+      for (int round = 0; round < 30; ++round) {
+        std::vector<PointI> points(rng() % 40);
+        for (PointI& p : points) {
+          // Some fall off the canvas on every side.
+          p = PointI{static_cast<int32_t>(rng() % 80) - 5, static_cast<int32_t>(rng() % 60) - 5};
+        }
+        const ColorRef color = PackRgb(rng() % 256, rng() % 256, rng() % 256);
+        int32_t expected = -7;
+        for (const PointI& p : points) expected = single.SetPixelV(p.x, p.y, color);
+        EXPECT_EQ(batched.SetPixelsV(points, color, -7), expected) << bits << " round " << round;
+      }
+      EXPECT_TRUE(std::ranges::equal(single.WindowCells(), batched.WindowCells())) << bits;
+      EXPECT_EQ(single.BackingCells(), batched.BackingCells()) << bits;
+      EXPECT_EQ(single.TakeDirtyRects(), batched.TakeDirtyRects()) << bits;
+      for (LayeredCanvas* canvas : {&single, &batched}) {
+        canvas->SetPersistentDrawing(false);
+        canvas->Clear();
+      }
+      EXPECT_TRUE(std::ranges::equal(single.WindowCells(), batched.WindowCells())) << bits;
+    }
+  }
 }
 
 TEST(DepthGridTest, ResetEmptiesEveryCellAndKeepsTheStorage) {

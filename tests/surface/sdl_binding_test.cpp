@@ -158,6 +158,60 @@ TEST_F(SdlSessionTest, PresentCopiesTheShownImageToTheWindow) {
   EXPECT_EQ(at(15, 15), 0x0000FF);
 }
 
+// The window layer lives in the framebuffer itself; a resize replaces the
+// framebuffer, and the picture, transient spokes included, must survive it.
+TEST_F(SdlSessionTest, PictureFollowsTheFramebufferThroughResizes) {
+  SdlCanvas& canvas = session_->canvas();
+  canvas.ShowWindow();
+  canvas.SetPersistentDrawing(true);
+  canvas.FillBox(10, 10, 19, 19, PackRgb(0, 0, 255));
+  canvas.SetPersistentDrawing(false);
+  canvas.Refresh();
+  canvas.SetPixelV(300, 150, PackRgb(255, 200, 0));
+  session_->events().Pump();
+  ASSERT_TRUE(canvas.DrawsInFramebuffer());
+  auto at = [&canvas](int x, int y) {
+    SDL_Surface* surface = SDL_GetWindowSurface(canvas.Window());
+    Uint32 value = 0;
+    std::memcpy(&value,
+                static_cast<uint8_t*>(surface->pixels) + y * surface->pitch +
+                    x * surface->format->BytesPerPixel,
+                surface->format->BytesPerPixel);
+    Uint8 r, g, b;
+    SDL_GetRGB(value, surface->format, &r, &g, &b);
+    return (r << 16) | (g << 8) | b;
+  };
+
+  struct Step {
+    int w, h;
+    bool in_framebuffer;
+  };
+  for (const Step step :
+       {Step{400, 300, false}, Step{320, 200, true}, Step{200, 100, false}, Step{320, 200, true}}) {
+    SDL_SetWindowSize(canvas.Window(), step.w, step.h);
+    session_->events().Pump();
+    const std::string where = std::to_string(step.w) + "x" + std::to_string(step.h);
+    EXPECT_EQ(canvas.DrawsInFramebuffer(), step.in_framebuffer) << where;
+    EXPECT_EQ(canvas.ShownColor(300, 150), 0xFFC800u) << where;
+    EXPECT_EQ(canvas.ShownColor(15, 15), 0x0000FFu) << where;
+    EXPECT_EQ(at(15, 15), 0x0000FF) << where;
+    if (step.w > 300 && step.h > 150) {
+      EXPECT_EQ(at(300, 150), 0xFFC800) << where;
+    }
+    if (step.w > 320) {
+      EXPECT_EQ(at(350, 250), 0) << where;  // black beyond the canvas
+    }
+    // Drawing goes on wherever the layer lives, and reaches the window.
+    canvas.SetPixelV(5, 5 + step.h / 50, PackRgb(0, 255, 0));
+    session_->events().Pump();
+    EXPECT_EQ(at(5, 5 + step.h / 50), 0x00FF00) << where;
+  }
+  canvas.Clear();
+  session_->events().Pump();
+  EXPECT_EQ(at(300, 150), 0);
+  EXPECT_EQ(at(15, 15), 0x0000FF);
+}
+
 TEST_F(SdlSessionTest, ClicksAndCharacterKeysReachTheirHandlers) {
   SDL_Event click{};
   click.type = SDL_MOUSEBUTTONDOWN;

@@ -100,7 +100,7 @@ bool WritePng(const LayeredCanvas& canvas, const std::string& path, std::string&
     for (const PaletteEntry& e : canvas.RealizedPalette()) {
       colormap.insert(colormap.end(), {e.red, e.green, e.blue});
     }
-    const std::vector<uint32_t>& cells = canvas.WindowCells();
+    const std::span<const uint32_t> cells = canvas.WindowCells();
     pixels.resize(cells.size());
     std::transform(cells.begin(), cells.end(), pixels.begin(),
                    [](uint32_t cell) { return static_cast<png_byte>(cell); });
@@ -120,9 +120,8 @@ bool WritePng(const LayeredCanvas& canvas, const std::string& path, std::string&
   }
   // A temporary name first, so no half-written image is left behind.
   const std::string temp = path + ".part";
-  const bool written =
-      png_image_write_to_file(&image, temp.c_str(), 0, pixels.data(), 0,
-                              colormap.empty() ? nullptr : colormap.data()) != 0;
+  const bool written = png_image_write_to_file(&image, temp.c_str(), 0, pixels.data(), 0,
+                                               colormap.empty() ? nullptr : colormap.data()) != 0;
   png_image_free(&image);
   if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());

@@ -152,6 +152,7 @@ bool SdlCanvas::Prepare(std::string& error) {
   SDL_Surface* surface = SDL_GetWindowSurface(window_);
   if (surface != nullptr && surface->format->BytesPerPixel >= 1 &&
       surface->format->BytesPerPixel <= 4) {
+    AttachFramebuffer(surface);
     return true;
   }
   const std::string surface_error = SDL_GetError();
@@ -176,8 +177,44 @@ bool SdlCanvas::PrepareRenderer(std::string& error) {
   return true;
 }
 
+bool SdlCanvas::AttachFramebuffer(SDL_Surface* surface) {
+  if (attached_pixels_ != nullptr || renderer_ || PaletteMode() || surface == nullptr) return false;
+  if (!IsXrgb8888(surface->format) || SDL_MUSTLOCK(surface) || surface->w != Width() ||
+      surface->h != Height() || surface->pitch != Width() * 4 || surface->pixels == nullptr) {
+    return false;
+  }
+  UseWindowStorage(static_cast<uint32_t*>(surface->pixels));
+  attached_pixels_ = surface->pixels;
+  attached_w_ = surface->w;
+  attached_h_ = surface->h;
+  return true;
+}
+
+void SdlCanvas::CheckFramebuffer() {
+  if (attached_pixels_ != nullptr) {
+    // A resize marks the framebuffer stale and SDL frees it at the next
+    // look at the window surface: the picture moves out while it is there.
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    if (w != attached_w_ || h != attached_h_) {
+      UseWindowStorage(nullptr);
+      attached_pixels_ = nullptr;
+      whole_ = true;
+    }
+  }
+  SDL_Surface* surface = SDL_GetWindowSurface(window_);
+  if (attached_pixels_ != nullptr && (surface == nullptr || surface->pixels != attached_pixels_)) {
+    // Replaced behind our back: only the backing image can be shown again.
+    attached_pixels_ = nullptr;
+    DropWindowStorage();
+    whole_ = true;
+  }
+  if (AttachFramebuffer(surface)) whole_ = true;
+}
+
 void SdlCanvas::Present() {
   if (!Shown()) return;
+  if (!renderer_) CheckFramebuffer();
   std::vector<RectI> rects = TakeDirtyRects();
   if (whole_) {
     rects.assign(1, RectI{0, 0, Width(), Height()});

@@ -1,6 +1,8 @@
 #pragma once
 // The layered canvas shown in a real SDL window. Drawing stays on the CPU
-// images; Present() copies the changed rectangles to the window.
+// images; Present() copies the changed rectangles to the window, or, when
+// the window layer lives in the window's own framebuffer, only tells the
+// window which rectangles changed.
 #include <SDL.h>
 
 #include <cstdint>
@@ -47,6 +49,8 @@ class SdlCanvas : public LayeredCanvas {
   void Invalidate() { whole_ = true; }
 
   bool UsesRenderer() const { return renderer_ != nullptr; }
+  // The window layer is drawn straight into the window's framebuffer.
+  bool DrawsInFramebuffer() const { return attached_pixels_ != nullptr; }
   // Where SetCursorPos last put the pointer, in desktop coordinates. SDL
   // puts the pointer back where it was when a full-screen window goes, so
   // the session warps it here again afterwards.
@@ -62,6 +66,11 @@ class SdlCanvas : public LayeredCanvas {
   };
 
   bool PrepareRenderer(std::string& error);
+  // Moves the window layer into `surface` when it has the canvas's size and
+  // layout; true when it did.
+  bool AttachFramebuffer(SDL_Surface* surface);
+  // Follows the framebuffer through resizes, which replace it.
+  void CheckFramebuffer();
   void PresentSurface(const std::vector<RectI>& rects);
   void PresentRenderer(const std::vector<RectI>& rects);
 
@@ -71,6 +80,8 @@ class SdlCanvas : public LayeredCanvas {
   std::unique_ptr<SDL_Texture, TextureDeleter> texture_;
   std::vector<uint32_t> row_;
   std::vector<uint32_t> block_;
+  void* attached_pixels_ = nullptr;
+  int attached_w_ = 0, attached_h_ = 0;
   bool whole_ = true;
   bool cursor_hidden_ = false;
   std::optional<SDL_Point> last_warp_;

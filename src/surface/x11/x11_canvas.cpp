@@ -241,7 +241,7 @@ void X11Canvas::PutIndexRect(const RectI& r) {
   const int32_t w = r.right - r.left, h = r.bottom - r.top;
   const int32_t bytes_per_line = ((w + 3) / 4) * 4;
   pixels_.resize(static_cast<size_t>(bytes_per_line) * static_cast<size_t>(h));
-  const std::vector<uint32_t>& cells = WindowCells();
+  const std::span<const uint32_t> cells = WindowCells();
   for (int32_t y = 0; y < h; ++y) {
     const uint32_t* from = cells.data() + static_cast<ptrdiff_t>(r.top + y) * Width() + r.left;
     uint8_t* to = pixels_.data() + static_cast<ptrdiff_t>(y) * bytes_per_line;
