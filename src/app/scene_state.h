@@ -5,9 +5,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "surface/image_buffer.h"
 #include "surface/types.h"
 
 namespace zt {
@@ -22,15 +24,14 @@ class DepthGrid {
     rows_ = height + 1;
     const size_t count = static_cast<size_t>(columns_) * static_cast<size_t>(rows_);
     if (cells_.size() != count) {
-      cells_.assign(count, 0);
+      cells_ = ImageBuffer<int16_t>(count);
       return;
     }
     // In slices: one large fill is done with stores that bypass the cache,
     // and the figure that follows then misses on every cell it tests.
     constexpr size_t kSlice = 16384;
     for (size_t at = 0; at < count; at += kSlice) {
-      std::fill_n(cells_.begin() + static_cast<std::ptrdiff_t>(at), std::min(kSlice, count - at),
-                  int16_t{0});
+      std::fill_n(cells_.begin() + at, std::min(kSlice, count - at), int16_t{0});
     }
   }
   bool Contains(int32_t x, int32_t y) const {
@@ -44,12 +45,12 @@ class DepthGrid {
   }
   int32_t Columns() const { return columns_; }
   int32_t Rows() const { return rows_; }
-  const std::vector<int16_t>& Cells() const { return cells_; }
+  std::span<const int16_t> Cells() const { return cells_; }
 
  private:
   int32_t columns_ = 0;
   int32_t rows_ = 0;
-  std::vector<int16_t> cells_;
+  ImageBuffer<int16_t> cells_;
 };
 
 struct SceneState {

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <cstdlib>
-#include <new>
 
 #include "app/numeric.h"
 
@@ -157,15 +155,14 @@ LayeredCanvas::LayeredCanvas(const CanvasConfig& config, TextRasterizer* text)
 }
 
 void LayeredCanvas::AllocateWindow(size_t cells) {
-  owned_window_.reset(static_cast<uint32_t*>(std::calloc(std::max<size_t>(cells, 1), 4)));
-  if (!owned_window_) throw std::bad_alloc();
-  window_ = owned_window_.get();
+  owned_window_ = ImageBuffer<uint32_t>(std::max<size_t>(cells, 1));
+  window_ = owned_window_.data();
 }
 
 void LayeredCanvas::UseWindowStorage(uint32_t* pixels) {
   const size_t cells = static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height);
   if (pixels == nullptr) {
-    if (owned_window_) return;
+    if (!owned_window_.empty()) return;
     uint32_t* attached = window_;
     AllocateWindow(cells);
     std::copy_n(attached, cells, window_);
@@ -173,12 +170,12 @@ void LayeredCanvas::UseWindowStorage(uint32_t* pixels) {
   }
   if (PaletteMode() || pixels == window_) return;
   std::copy_n(window_, cells, pixels);
-  owned_window_.reset();
+  owned_window_ = ImageBuffer<uint32_t>();
   window_ = pixels;
 }
 
 void LayeredCanvas::DropWindowStorage() {
-  if (owned_window_) return;
+  if (!owned_window_.empty()) return;
   AllocateWindow(static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height));
   std::fill(diverged_.begin(), diverged_.end(), uint8_t{1});
   any_diverged_ = true;

@@ -4,13 +4,12 @@
 // display both hold palette indexes, shown through the realised palette.
 #include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "surface/image_buffer.h"
 #include "surface/platform.h"
 #include "surface/text_rasterizer.h"
 
@@ -142,7 +141,7 @@ class LayeredCanvas : public Canvas {
   // The attached memory went away unread: a private image again, rebuilt
   // from the backing image (the transient drawing is lost).
   void DropWindowStorage();
-  bool WindowStorageAttached() const { return owned_window_ == nullptr; }
+  bool WindowStorageAttached() const { return owned_window_.empty(); }
 
  private:
   // The cell value a colour is stored as: itself, or its nearest palette index.
@@ -179,12 +178,8 @@ class LayeredCanvas : public Canvas {
   CanvasConfig config_;
   TextRasterizer* text_;
   SharedRows backing_;
-  struct FreeDeleter {
-    void operator()(uint32_t* p) const { std::free(p); }
-  };
-  // Zeroed by calloc, so pages stay untouched (and out of the resident set)
-  // until drawn on, or until the image moves into a framebuffer.
-  std::unique_ptr<uint32_t[], FreeDeleter> owned_window_;
+  // Untouched until drawn on, or until the image moves into a framebuffer.
+  ImageBuffer<uint32_t> owned_window_;
   uint32_t* window_ = nullptr;
   mutable std::vector<uint32_t> backing_view_;
   mutable bool backing_view_valid_ = false;

@@ -394,7 +394,7 @@ TEST(PlotSegment, BothPlottersAgreeOnRandomSpokesOverAFilledBuffer) {
     d.direct = false;
     ASSERT_EQ(d, palette_canvas.pixels[i]) << i;
   }
-  EXPECT_EQ(direct.DepthBuffer.Cells(), palette.DepthBuffer.Cells());
+  EXPECT_TRUE(std::ranges::equal(direct.DepthBuffer.Cells(), palette.DepthBuffer.Cells()));
 }
 
 }  // namespace
