@@ -1,6 +1,7 @@
 // The SDL binding under SDL's off-screen video driver: no display needed.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 
 #include <cmath>
 #include <csignal>
@@ -294,6 +295,23 @@ TEST_F(SdlSessionTest, TerminationSignalsBecomeCloseRequests) {
   EXPECT_EQ(closes_, 2);
   session_->events().Pump();
   EXPECT_EQ(closes_, 2);  // once per signal
+}
+
+// A signal also makes the wake-up descriptor readable, so a wait on the X
+// connection cannot sleep through one; taking the signal empties it again.
+TEST_F(SdlSessionTest, SignalsWakeWaitsThroughADescriptor) {
+  const int fd = QuitSignals::WakeFd();
+  ASSERT_GE(fd, 0);
+  auto readable = [fd] {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) == 1;
+  };
+  EXPECT_FALSE(readable());
+  for (int i = 0; i < 3; ++i) std::raise(SIGINT);
+  EXPECT_TRUE(readable());
+  EXPECT_TRUE(QuitSignals::Take());
+  EXPECT_FALSE(readable());
+  EXPECT_FALSE(QuitSignals::Take());
 }
 
 TEST_F(SdlSessionTest, WindowedModeLeavesCursorAndStackingAlone) {

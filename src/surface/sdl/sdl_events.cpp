@@ -1,9 +1,12 @@
 #include "surface/sdl/sdl_events.h"
 
 #include <SDL_syswm.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 
 #include "surface/key_class.h"
@@ -13,8 +16,23 @@ namespace zt {
 namespace {
 
 volatile std::sig_atomic_t g_quit_signal = 0;
+// Written to by the handler so a wait on the X connection wakes up even when
+// the signal lands between the flag check and the wait.
+int g_wake_pipe[2] = {-1, -1};
 
-extern "C" void OnQuitSignal(int) { g_quit_signal = 1; }
+void Wake() {
+  if (g_wake_pipe[1] < 0) return;
+  const char byte = 1;
+  // A full pipe already holds a wake-up.
+  if (write(g_wake_pipe[1], &byte, 1) < 0) return;
+}
+
+extern "C" void OnQuitSignal(int) {
+  const int saved = errno;
+  g_quit_signal = 1;
+  Wake();
+  errno = saved;
+}
 
 constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
 struct sigaction g_previous[3];
@@ -57,6 +75,7 @@ std::optional<char> SdlKeyCharacter(SDL_Keycode key, Uint16 modifiers) {
 
 QuitSignals::QuitSignals() {
   g_quit_signal = 0;
+  if (pipe2(g_wake_pipe, O_NONBLOCK | O_CLOEXEC) != 0) g_wake_pipe[0] = g_wake_pipe[1] = -1;
   struct sigaction action {};
   action.sa_handler = OnQuitSignal;
   sigemptyset(&action.sa_mask);
@@ -66,15 +85,27 @@ QuitSignals::QuitSignals() {
 
 QuitSignals::~QuitSignals() {
   for (int i = 0; i < 3; ++i) sigaction(kQuitSignals[i], &g_previous[i], nullptr);
+  for (int& fd : g_wake_pipe) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
 }
 
 bool QuitSignals::Take() {
   if (g_quit_signal == 0) return false;
   g_quit_signal = 0;
+  char drain[16];
+  while (g_wake_pipe[0] >= 0 && read(g_wake_pipe[0], drain, sizeof drain) > 0) {
+  }
   return true;
 }
 
-void QuitSignals::Raise() { g_quit_signal = 1; }
+void QuitSignals::Raise() {
+  g_quit_signal = 1;
+  Wake();
+}
+
+int QuitSignals::WakeFd() { return g_wake_pipe[0]; }
 
 // The X connection of the window, for waiting on it directly: SDL's own wait
 // reads the connection several times over on every call, which at one wait
@@ -129,10 +160,11 @@ int SdlEvents::WaitForEvents(int32_t ms) {
     // Events Xlib has already read would not wake the wait.
     if (x_->events_queued(x_->display, 0 /* QueuedAlready */) == 0) {
       x_->flush(x_->display);
-      pollfd p{x_->fd, POLLIN, 0};
-      const int ready = poll(&p, 1, ms);
+      pollfd p[2] = {{x_->fd, POLLIN, 0}, {QuitSignals::WakeFd(), POLLIN, 0}};
+      const int ready = poll(p, p[1].fd >= 0 ? 2 : 1, ms);
       last_poll_ms_ = SDL_GetTicks64();
-      if (ready <= 0) return 0;  // the time is up, or a signal came
+      if (ready <= 0) return 0;         // the time is up, or a signal came
+      if (p[1].revents != 0) return 1;  // a quit signal, for the pump to take
     }
     SDL_PumpEvents();
     last_poll_ms_ = SDL_GetTicks64();
@@ -143,6 +175,15 @@ int SdlEvents::WaitForEvents(int32_t ms) {
   // The wait reads the connection itself and queues what came.
   last_poll_ms_ = SDL_GetTicks64();
   return woke;
+}
+
+int32_t SdlEvents::MaxWaitMs() const {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  // A signal wakes the wait on the X connection at once: no need to slice
+  // it, and each slice costs a few system calls.
+  if (x_ && QuitSignals::WakeFd() >= 0) return kMaxWaitSignalledMs;
+#endif
+  return kMaxWaitMs;
 }
 
 void SdlEvents::CloseRequested() {
@@ -230,7 +271,7 @@ void SdlEvents::PumpFor(int32_t ms) {
     int64_t wait = static_cast<int64_t>(deadline - now);
     const int64_t timer = UntilTimer(now);
     if (timer >= 0) wait = std::min(wait, timer);
-    wait = std::min<int64_t>(wait, kMaxWaitMs);
+    wait = std::min<int64_t>(wait, MaxWaitMs());
     if (wait > 0) WaitForEvents(static_cast<int32_t>(wait));
     Pump();
   }
@@ -243,7 +284,7 @@ void SdlEvents::WaitAndPump(int32_t ms) {
   for (;;) {
     const uint64_t now = SDL_GetTicks64();
     if (now >= deadline || g_quit_signal != 0) break;
-    int64_t wait = std::min<int64_t>(static_cast<int64_t>(deadline - now), kMaxWaitMs);
+    int64_t wait = std::min<int64_t>(static_cast<int64_t>(deadline - now), MaxWaitMs());
     const int64_t timer = UntilTimer(now);
     if (timer >= 0) wait = std::min(wait, timer);
     if (wait <= 0) break;

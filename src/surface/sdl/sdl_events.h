@@ -29,6 +29,8 @@ class QuitSignals {
   static bool Take();
   // For tests: behaves as if a signal had arrived.
   static void Raise();
+  // Readable while a signal is waiting to be taken; -1 when unavailable.
+  static int WakeFd();
 };
 
 class SdlEvents : public Events {
@@ -60,7 +62,9 @@ class SdlEvents : public Events {
   int WaitForEvents(int32_t ms);
   struct XConnection;
 
+  int32_t MaxWaitMs() const;
   static constexpr int32_t kMaxWaitMs = 50;  // so a signal is seen promptly
+  static constexpr int32_t kMaxWaitSignalledMs = 1000;
   static constexpr uint64_t kPollGapMs = 4;
 
   SdlCanvas* canvas_;
