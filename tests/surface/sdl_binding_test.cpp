@@ -118,6 +118,31 @@ class SdlSessionTest : public ::testing::Test {
     Push(e);
   }
 
+  // A blue box on the backing image and a gold spoke pixel above it, shown.
+  void DrawBoxAndSpoke() {
+    SdlCanvas& canvas = session_->canvas();
+    canvas.ShowWindow();
+    canvas.SetPersistentDrawing(true);
+    canvas.FillBox(10, 10, 19, 19, PackRgb(0, 0, 255));
+    canvas.SetPersistentDrawing(false);
+    canvas.Refresh();
+    canvas.SetPixelV(300, 150, PackRgb(255, 200, 0));
+    session_->events().Pump();
+  }
+  // The colour in the window's surface at (x, y), 0x00RRGGBB.
+  int WindowPixel(int x, int y) {
+    SDL_Surface* surface = SDL_GetWindowSurface(session_->canvas().Window());
+    if (surface == nullptr) return -1;
+    Uint32 value = 0;
+    std::memcpy(&value,
+                static_cast<uint8_t*>(surface->pixels) + y * surface->pitch +
+                    x * surface->format->BytesPerPixel,
+                surface->format->BytesPerPixel);
+    Uint8 r, g, b;
+    SDL_GetRGB(value, surface->format, &r, &g, &b);
+    return (r << 16) | (g << 8) | b;
+  }
+
   std::unique_ptr<SdlSession> session_;
   int clicks_ = 0, closes_ = 0, ticks_ = 0;
   std::string keys_;
@@ -127,25 +152,8 @@ TEST_F(SdlSessionTest, PresentCopiesTheShownImageToTheWindow) {
   SdlCanvas& canvas = session_->canvas();
   EXPECT_EQ(canvas.Width(), 320);
   EXPECT_EQ(canvas.Height(), 200);
-  canvas.ShowWindow();
-  canvas.SetPersistentDrawing(true);
-  canvas.FillBox(10, 10, 19, 19, PackRgb(0, 0, 255));
-  canvas.SetPersistentDrawing(false);
-  canvas.Refresh();
-  canvas.SetPixelV(300, 150, PackRgb(255, 200, 0));
-  session_->events().Pump();
-  SDL_Surface* surface = SDL_GetWindowSurface(canvas.Window());
-  ASSERT_NE(surface, nullptr);
-  auto at = [surface](int x, int y) {
-    Uint32 value = 0;
-    std::memcpy(&value,
-                static_cast<uint8_t*>(surface->pixels) + y * surface->pitch +
-                    x * surface->format->BytesPerPixel,
-                surface->format->BytesPerPixel);
-    Uint8 r, g, b;
-    SDL_GetRGB(value, surface->format, &r, &g, &b);
-    return (r << 16) | (g << 8) | b;
-  };
+  DrawBoxAndSpoke();
+  auto at = [this](int x, int y) { return WindowPixel(x, y); };
   EXPECT_EQ(at(15, 15), 0x0000FF);
   EXPECT_EQ(at(300, 150), 0xFFC800);
   EXPECT_EQ(at(100, 100), 0);
@@ -163,25 +171,9 @@ TEST_F(SdlSessionTest, PresentCopiesTheShownImageToTheWindow) {
 // framebuffer, and the picture, transient spokes included, must survive it.
 TEST_F(SdlSessionTest, PictureFollowsTheFramebufferThroughResizes) {
   SdlCanvas& canvas = session_->canvas();
-  canvas.ShowWindow();
-  canvas.SetPersistentDrawing(true);
-  canvas.FillBox(10, 10, 19, 19, PackRgb(0, 0, 255));
-  canvas.SetPersistentDrawing(false);
-  canvas.Refresh();
-  canvas.SetPixelV(300, 150, PackRgb(255, 200, 0));
-  session_->events().Pump();
+  DrawBoxAndSpoke();
   ASSERT_TRUE(canvas.DrawsInFramebuffer());
-  auto at = [&canvas](int x, int y) {
-    SDL_Surface* surface = SDL_GetWindowSurface(canvas.Window());
-    Uint32 value = 0;
-    std::memcpy(&value,
-                static_cast<uint8_t*>(surface->pixels) + y * surface->pitch +
-                    x * surface->format->BytesPerPixel,
-                surface->format->BytesPerPixel);
-    Uint8 r, g, b;
-    SDL_GetRGB(value, surface->format, &r, &g, &b);
-    return (r << 16) | (g << 8) | b;
-  };
+  auto at = [this](int x, int y) { return WindowPixel(x, y); };
 
   struct Step {
     int w, h;
