@@ -1,7 +1,7 @@
 #pragma once
 // The program's one window and its procedures: start-up, preparation, the
 // exit sequence and the endless scene cycle.
-#include "app/scene_state.h"
+#include "base/scene_state.h"
 #include "surface/platform.h"
 
 namespace zt {

@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "surface/types.h"
+#include "base/types.h"
 
 namespace zt {
 
-struct SceneState;
+class SceneObserver;  // base/scene_observer.h: hooks of the render mode and tests
 
 // The one window with its two layers: a persistent backing image and a
 // transient layer on top of it.
@@ -107,15 +107,6 @@ class Events {
   virtual bool Timer1Enabled() const = 0;
 };
 
-struct CalendarTime {
-  int32_t year = 0;
-  int32_t month = 0;  // 1..12
-  int32_t day = 0;    // 1..31
-  int32_t hour = 0;   // 0..23
-  int32_t minute = 0;
-  double second = 0;  // with fraction
-};
-
 class Clock {
  public:
   virtual ~Clock() = default;
@@ -155,19 +146,6 @@ class Audio {
   // The reply is written NUL-terminated into a buffer of `reply_size`.
   virtual uint32_t MciSendString(std::string_view command, char* reply, uint32_t reply_size) = 0;
   virtual void Beep() = 0;
-};
-
-// Hooks for the render mode and tests; the default does nothing.
-class SceneObserver {
- public:
-  virtual ~SceneObserver() = default;
-  virtual void OnStatusLine(const std::string& /*text*/, float /*x*/, float /*y*/) {}
-  // Right before a figure's sweep, after its measurement.
-  virtual void OnFigureStart(const SceneState& /*state*/) {}
-  // Right after a figure's sweep, before the pause that follows it.
-  virtual void OnFigureDrawn(const SceneState& /*state*/) {}
-  // Once per sweep step, right after the spoke is plotted.
-  virtual void OnSpoke(const SceneState& /*state*/) {}
 };
 
 struct Platform {

@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "app/scene_state.h"
-#include "surface/layered_canvas.h"
+#include "base/scene_state.h"
+#include "surface/canvas/layered_canvas.h"
 
 namespace zt {
 namespace {

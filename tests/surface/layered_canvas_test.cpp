@@ -1,4 +1,4 @@
-#include "surface/layered_canvas.h"
+#include "surface/canvas/layered_canvas.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "surface/events/quit_signals.h"
+#include "surface/os/system_clock.h"
 #include "surface/sdl/sdl_canvas.h"
-#include "surface/sdl/sdl_clock.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/sdl/sdl_session.h"
 
@@ -73,8 +74,8 @@ TEST(TwipsPerPixelTest, FromDpi) {
   EXPECT_EQ(TwipsPerPixelForDpi(std::nanf("")), 15);
 }
 
-TEST(SdlClockTest, TimerAgreesWithTheCalendar) {
-  SdlClock clock;
+TEST(SystemClockTest, TimerAgreesWithTheCalendar) {
+  SystemClock clock;
   const CalendarTime now = clock.Now();
   const float timer = clock.Timer();
   const double expected = now.hour * 3600.0 + now.minute * 60.0 + now.second;

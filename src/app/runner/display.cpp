@@ -5,11 +5,12 @@
 #include "app/form1.h"
 #include "app/options.h"
 #include "surface/os/posix_host.h"
-#include "surface/random.h"
+#include "surface/random/random.h"
 #include "surface/sdl/sdl_audio.h"
 #include "surface/sdl/sdl_canvas.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/sdl/sdl_session.h"
+#include "surface/text/font_rasterizer.h"
 #include "surface/x11/x11_canvas.h"
 #include "surface/x11/x11_events.h"
 #include "surface/x11/x11_session.h"
@@ -47,7 +48,9 @@ int RunDisplay(const Options& options) {
   }
   if (binding == ScreenBinding::kX11Indexed) {
     // SDL's window surface cannot be drawn on an 8-bit PseudoColor screen.
+    FontRasterizer text;
     X11ScreenOptions x11;
+    x11.text = &text;
     x11.windowed = options.windowed;
     x11.window_width = options.window_width;
     x11.window_height = options.window_height;

@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/civil_time.h"
+#include "base/civil_time.h"
 
 namespace zt {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "surface/layered_canvas.h"
+#include "surface/canvas/layered_canvas.h"
 #include "surface/platform.h"
 
 namespace zt {

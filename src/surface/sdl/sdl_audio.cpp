@@ -9,8 +9,8 @@
 #include <fstream>
 #include <numbers>
 
-#include "music/mci_command.h"
-#include "music/midi_file.h"
+#include "surface/mci/mci_command.h"
+#include "surface/mci/midi_file.h"
 
 namespace zt {
 namespace {

@@ -17,22 +17,6 @@ class SdlCanvas;
 // type none (modifiers alone, arrows, function keys).
 std::optional<char> SdlKeyCharacter(SDL_Keycode key, Uint16 modifiers);
 
-// Marks SIGTERM, SIGINT and SIGHUP as close requests for the pump while it
-// lives; the previous handlers come back afterwards.
-class QuitSignals {
- public:
-  QuitSignals();
-  ~QuitSignals();
-  QuitSignals(const QuitSignals&) = delete;
-  QuitSignals& operator=(const QuitSignals&) = delete;
-  // True once per signal received since the last call.
-  static bool Take();
-  // For tests: behaves as if a signal had arrived.
-  static void Raise();
-  // Readable while a signal is waiting to be taken; -1 when unavailable.
-  static int WakeFd();
-};
-
 class SdlEvents : public Events {
  public:
   // `canvas` may be null (no window to present).

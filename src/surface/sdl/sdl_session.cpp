@@ -6,9 +6,10 @@
 #include <cmath>
 #include <optional>
 
+#include "surface/events/quit_signals.h"
+#include "surface/os/system_clock.h"
 #include "surface/sdl/display_guard.h"
 #include "surface/sdl/sdl_canvas.h"
-#include "surface/sdl/sdl_clock.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/text/font_rasterizer.h"
 
@@ -47,11 +48,6 @@ void SetHints() {
 
 }  // namespace
 
-double TwipsPerPixelForDpi(float dpi) {
-  if (!std::isfinite(dpi) || dpi < 30.0f || dpi > 1000.0f) return 15;
-  return std::nearbyint(1440.0 / dpi);
-}
-
 // Declared in destruction order last to first.
 struct SdlSession::Parts {
   VideoLibrary video;
@@ -59,7 +55,7 @@ struct SdlSession::Parts {
   std::unique_ptr<SDL_Window, WindowDeleter> window;
   std::unique_ptr<SdlCanvas> canvas;
   std::unique_ptr<SdlEvents> events;
-  SdlClock clock;
+  SystemClock clock;
   QuitSignals signals;
   int32_t desktop_bpp = 0;
 };

@@ -11,7 +11,7 @@ namespace zt {
 
 class SdlCanvas;
 class SdlEvents;
-class SdlClock;
+class SystemClock;
 class TextRasterizer;
 
 struct SdlOptions {
@@ -49,9 +49,5 @@ class SdlSession {
 // Null with a one-line `error` ("zolven-taris: cannot open a display (...)")
 // when there is no display or the window cannot be shown.
 std::unique_ptr<SdlSession> OpenSdlSession(const SdlOptions& options, std::string& error);
-
-// Twips per pixel for a display of `dpi` dots per inch: 1440 / dpi rounded,
-// 15 when the system reports nothing believable.
-double TwipsPerPixelForDpi(float dpi);
 
 }  // namespace zt

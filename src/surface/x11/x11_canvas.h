@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "surface/layered_canvas.h"
+#include "surface/canvas/layered_canvas.h"
 #include "surface/x11/x11_pixels.h"
 
 namespace zt {

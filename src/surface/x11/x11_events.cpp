@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "surface/key_class.h"
-#include "surface/sdl/sdl_events.h"
+#include "surface/events/key_class.h"
+#include "surface/events/quit_signals.h"
 #include "surface/x11/x11_canvas.h"
 
 namespace zt {

@@ -9,10 +9,8 @@
 #include <cstdlib>
 #include <optional>
 
-#include "surface/sdl/sdl_clock.h"
-#include "surface/sdl/sdl_events.h"
-#include "surface/sdl/sdl_session.h"
-#include "surface/text/font_rasterizer.h"
+#include "surface/events/quit_signals.h"
+#include "surface/os/system_clock.h"
 #include "surface/x11/x11_canvas.h"
 #include "surface/x11/x11_events.h"
 
@@ -72,8 +70,7 @@ struct X11Session::Parts {
   std::optional<QuitSignals> signals;
   OwnedWindow own;
   Window window = 0;
-  SdlClock clock;
-  FontRasterizer text;
+  SystemClock clock;
   std::unique_ptr<X11Canvas> canvas;
   std::unique_ptr<X11Events> events;
 };
@@ -122,7 +119,7 @@ std::unique_ptr<X11Session> OpenX11Session(const X11Options& options, std::strin
   config.twips_per_pixel = TwipsPerPixelForDpi(dpi);
   config.bits_per_pixel = options.force_8bit ? 8 : 32;
   parts->canvas = std::make_unique<X11Canvas>(display, window, attributes.visual, attributes.depth,
-                                              config, &parts->text);
+                                              config, options.text);
   std::string why;
   if (!parts->canvas->Prepare(why)) {
     error = "zolven-taris: cannot draw in the X window " + Hex(window) + ": " + why;
@@ -221,7 +218,7 @@ std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options
   XSync(display, False);
   if (X11ErrorTrap::ErrorCount() > 0) return fail("the X server refused the window");
 
-  parts->canvas = std::make_unique<X11Canvas>(display, window, visual, depth, config, &parts->text,
+  parts->canvas = std::make_unique<X11Canvas>(display, window, visual, depth, config, options.text,
                                               X11CanvasOptions{true, options.windowed, colormap});
   if (!parts->canvas->Prepare(why)) return fail(why);
   parts->events = std::make_unique<X11Events>(display, window, parts->canvas.get(), parts->clock);

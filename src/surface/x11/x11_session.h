@@ -14,6 +14,7 @@ namespace zt {
 
 class X11Canvas;
 class X11Events;
+class TextRasterizer;
 
 struct X11Options {
   // The screen's root window, else `window`.
@@ -21,6 +22,8 @@ struct X11Options {
   uint64_t window = 0;
   // Behave as a display of 8 bits per pixel.
   bool force_8bit = false;
+  // Where text comes from; it must outlive the session. Null leaves text out.
+  TextRasterizer* text = nullptr;
 };
 
 // The program's own window on an 8-bit PseudoColor screen.
@@ -29,6 +32,8 @@ struct X11ScreenOptions {
   bool windowed = false;
   int32_t window_width = 800;
   int32_t window_height = 600;
+  // As in X11Options.
+  TextRasterizer* text = nullptr;
 };
 
 class X11Session {

@@ -48,4 +48,13 @@ struct PointI {
 
 using BrushHandle = uint32_t;  // 0 is no brush
 
+struct CalendarTime {
+  int32_t year = 0;
+  int32_t month = 0;  // 1..12
+  int32_t day = 0;    // 1..31
+  int32_t hour = 0;   // 0..23
+  int32_t minute = 0;
+  double second = 0;  // with fraction
+};
+
 }  // namespace zt

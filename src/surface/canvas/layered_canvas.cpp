@@ -1,12 +1,17 @@
-#include "surface/layered_canvas.h"
+#include "surface/canvas/layered_canvas.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 
-#include "app/numeric.h"
+#include "base/numeric.h"
 
 namespace zt {
+
+double TwipsPerPixelForDpi(float dpi) {
+  if (!std::isfinite(dpi) || dpi < 30.0f || dpi > 1000.0f) return 15;
+  return std::nearbyint(1440.0 / dpi);
+}
 
 uint8_t NearestPaletteIndex(const std::array<PaletteEntry, 256>& palette, Rgb color) {
   int best = 0;

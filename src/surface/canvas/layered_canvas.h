@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "surface/image_buffer.h"
+#include "base/image_buffer.h"
 #include "surface/platform.h"
 #include "surface/text_rasterizer.h"
 
@@ -53,6 +53,10 @@ class SharedRows {
   std::vector<uint32_t> remap_;              // scratch of Fill: old entry -> new entry
   std::vector<uint32_t> users_;              // scratch of Fill: filled rows per entry
 };
+
+// Twips per pixel for a display of `dpi` dots per inch: 1440 / dpi rounded,
+// 15 when the system reports nothing believable.
+double TwipsPerPixelForDpi(float dpi);
 
 struct CanvasConfig {
   int32_t width = 800;

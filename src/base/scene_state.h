@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "surface/image_buffer.h"
-#include "surface/types.h"
+#include "base/image_buffer.h"
+#include "base/types.h"
 
 namespace zt {
 
