@@ -14,8 +14,7 @@
 namespace zt {
 
 namespace {
-// Flags of the wave player: asynchronous, no default sound, a file name.
-constexpr uint32_t kWaveStopFlags = 0x20003;
+constexpr uint32_t kWaveStopFlags = kSndFilename | kSndNoDefault | kSndAsync;
 
 int16_t IntOf(double v) { return Wrap16(FloorInt(v)); }
 }  // namespace

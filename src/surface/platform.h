@@ -137,6 +137,12 @@ class Host {
   virtual char PathSeparator() const { return '/'; }
 };
 
+// Flags of the wave player, as the platform numbers them.
+inline constexpr uint32_t kSndAsync = 0x0001;
+inline constexpr uint32_t kSndNoDefault = 0x0002;
+inline constexpr uint32_t kSndLoop = 0x0008;
+inline constexpr uint32_t kSndFilename = 0x20000;
+
 class Audio {
  public:
   virtual ~Audio() = default;

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include "surface/os/system_clock.h"
 #include "surface/sdl/sdl_events.h"
 
 namespace zt {
@@ -15,7 +16,8 @@ class SdlPumpTest : public ::testing::Test {
 };
 
 TEST_F(SdlPumpTest, BackToBackPumpsHandleEveryQueuedEvent) {
-  SdlEvents events(nullptr);
+  SystemClock clock;
+  SdlEvents events(nullptr, clock);
   int clicks = 0;
   std::string keys;
   EventHandlers handlers;
@@ -38,7 +40,8 @@ TEST_F(SdlPumpTest, BackToBackPumpsHandleEveryQueuedEvent) {
 }
 
 TEST_F(SdlPumpTest, AnEventDuringAPauseEndsItsWaitEarly) {
-  SdlEvents events(nullptr);
+  SystemClock clock;
+  SdlEvents events(nullptr, clock);
   int clicks = 0;
   EventHandlers handlers;
   handlers.click = [&clicks] { ++clicks; };

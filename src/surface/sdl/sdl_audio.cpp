@@ -15,7 +15,6 @@
 namespace zt {
 namespace {
 
-constexpr uint32_t kSndLoop = 0x0008;
 constexpr int kSampleRate = 44100;
 constexpr int kChunkSamples = 1024;
 

@@ -51,11 +51,11 @@ void SetHints() {
 // Declared in destruction order last to first.
 struct SdlSession::Parts {
   VideoLibrary video;
+  SystemClock clock;
   std::unique_ptr<FontRasterizer> own_text;
   std::unique_ptr<SDL_Window, WindowDeleter> window;
   std::unique_ptr<SdlCanvas> canvas;
   std::unique_ptr<SdlEvents> events;
-  SystemClock clock;
   QuitSignals signals;
   int32_t desktop_bpp = 0;
 };
@@ -142,7 +142,7 @@ std::unique_ptr<SdlSession> OpenSdlSession(const SdlOptions& options, std::strin
     if (parts->desktop_bpp <= 8) why += "; displays of 8 bits per pixel are not supported";
     return fail(why);
   }
-  parts->events = std::make_unique<SdlEvents>(parts->canvas.get());
+  parts->events = std::make_unique<SdlEvents>(parts->canvas.get(), parts->clock);
   return std::make_unique<SdlSession>(std::move(parts));
 }
 
