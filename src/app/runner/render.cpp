@@ -15,7 +15,11 @@
 #include "base/scene_observer.h"
 #include "surface/headless/headless.h"
 #include "surface/random/random.h"
+#if defined(_WIN32)
+#include "surface/win32/gdi_text.h"
+#else
 #include "surface/text/font_rasterizer.h"
+#endif
 
 namespace zt {
 
@@ -143,7 +147,11 @@ int RunRender(const Options& options, std::ostream& err) {
 
   VirtualClock clock(options.start_time ? *options.start_time : LocalNow());
   HeadlessEvents events(clock);
+#if defined(_WIN32)
+  GdiTextRasterizer text;
+#else
   FontRasterizer text;
+#endif
   CanvasConfig config;
   config.width = options.width;
   config.height = options.height;

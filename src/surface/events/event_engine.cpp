@@ -24,12 +24,12 @@ void EventEngine::Pump() {
 }
 
 int64_t EventEngine::WaitLimit(int64_t deadline) const {
-  if (!timer_enabled_ || timer_interval_ <= 0) return deadline;
+  if (native_timer_ || !timer_enabled_ || timer_interval_ <= 0) return deadline;
   return std::min(deadline, timer_due_);
 }
 
 void EventEngine::FireTimerIfDue() {
-  if (!timer_enabled_ || timer_interval_ <= 0) return;
+  if (native_timer_ || !timer_enabled_ || timer_interval_ <= 0) return;
   const int64_t now = clock_.MonotonicMs();
   if (now < timer_due_) return;
   // One tick however late: ticks do not pile up.
@@ -61,11 +61,13 @@ void EventEngine::WaitAndPump(int32_t ms) {
 void EventEngine::SetTimer1Interval(int32_t ms) {
   timer_interval_ = ms;
   timer_due_ = clock_.MonotonicMs() + std::max(ms, 0);
+  native_timer_ = ArmNativeTimer1(timer_interval_, timer_enabled_);
 }
 
 void EventEngine::SetTimer1Enabled(bool enabled) {
   if (enabled && !timer_enabled_) timer_due_ = clock_.MonotonicMs() + std::max(timer_interval_, 0);
   timer_enabled_ = enabled;
+  native_timer_ = ArmNativeTimer1(timer_interval_, timer_enabled_);
 }
 
 }  // namespace zt

@@ -35,6 +35,13 @@ class EventEngine : public Events {
   virtual void Gather() {}
   // Shows what was drawn since the last call.
   virtual void Present() {}
+  // A binding whose system has window timers runs Timer1 there and returns
+  // true; it then calls FireTimer1() on every tick, and the engine keeps
+  // only the settings.
+  virtual bool ArmNativeTimer1(int32_t /*interval_ms*/, bool /*enabled*/) { return false; }
+  void FireTimer1() {
+    if (handlers_.timer1) handlers_.timer1();
+  }
 
   // The close path: query_unload once; it normally ends the program.
   void CloseRequested();
@@ -52,6 +59,7 @@ class EventEngine : public Events {
   int32_t timer_interval_ = 0;
   bool timer_enabled_ = false;
   int64_t timer_due_ = 0;
+  bool native_timer_ = false;
 };
 
 }  // namespace zt

@@ -3,7 +3,8 @@
 
 namespace zt {
 
-// Marks SIGTERM, SIGINT and SIGHUP as close requests for the pump while it
+// Marks SIGTERM, SIGINT and SIGHUP (on Windows: the console's Ctrl+C,
+// Ctrl+Break, close, logoff and shutdown) as close requests for the pump while it
 // lives; the previous handlers come back afterwards.
 class QuitSignals {
  public:
@@ -19,6 +20,10 @@ class QuitSignals {
   static void Raise();
   // Readable while a signal is waiting to be taken; -1 when unavailable.
   static int WakeFd();
+#if defined(_WIN32)
+  // Signalled while a console close request waits to be taken (a HANDLE).
+  static void* WakeHandle();
+#endif
 };
 
 }  // namespace zt

@@ -1,6 +1,8 @@
 #include "surface/headless/headless.h"
 
+#if !defined(_WIN32)
 #include <png.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -53,6 +55,7 @@ bool HeadlessEvents::DispatchOne() {
   return true;
 }
 
+#if !defined(_WIN32)
 bool WritePng(const LayeredCanvas& canvas, const std::string& path, std::string& error) {
   const int32_t width = canvas.Width(), height = canvas.Height();
   png_image image{};
@@ -98,5 +101,7 @@ bool WritePng(const LayeredCanvas& canvas, const std::string& path, std::string&
   }
   return true;
 }
+
+#endif  // Windows: png_zlib_win32.cpp
 
 }  // namespace zt

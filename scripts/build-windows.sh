@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows screen saver on Debian 12: installs what is
+# missing (MinGW-w64 with POSIX threads, zlib for MinGW, NSIS, Wine for the
+# tests), then builds build/windows/zolven-taris.scr, the zip and
+# build/windows/zolven-taris-setup.exe. With --test it also builds the
+# Windows tests and runs them under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+run_tests=0
+[ "${1:-}" = "--test" ] && run_tests=1
+packages=(cmake make zip g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nsis)
+[ $run_tests -eq 1 ] && packages+=(wine wine64 googletest xvfb x11-utils xdotool python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+jobs=${ZT_JOBS:-2}
+build=build/windows
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DZT_BUILD_TESTS=$([ $run_tests -eq 1 ] && echo ON || echo OFF) \
+  -DZT_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j "$jobs"
+ls -l "$build"/zolven-taris.scr "$build"/zolven-taris-setup.exe "$build"/zolven-taris-*-windows.zip
+if [ $run_tests -eq 1 ]; then
+  (cd "$build" && ctest --output-on-failure -j 1)
+fi

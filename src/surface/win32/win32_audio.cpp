@@ -1,0 +1,143 @@
+#include "surface/win32/win32_audio.h"
+
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace zt {
+
+struct Win32Audio::Call {
+  std::function<void(Call&)> work;
+  std::vector<char> reply;
+  uint32_t result = 0;
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ~Call() {
+    if (done != nullptr) CloseHandle(done);
+  }
+};
+
+// Lives as long as the thread or the owner, whichever is longer: a thread
+// stuck in a hung driver at exit is left to the end of the process.
+struct Win32Audio::Worker {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::deque<std::shared_ptr<Call>> queue;
+  bool stop = false;
+
+  void Loop() {
+    for (;;) {
+      std::shared_ptr<Call> call;
+      {
+        std::unique_lock lock(mutex);
+        wake.wait(lock, [this] { return stop || !queue.empty(); });
+        if (queue.empty()) return;
+        call = std::move(queue.front());
+        queue.pop_front();
+      }
+      call->work(*call);
+      SetEvent(call->done);
+    }
+  }
+};
+
+bool FileWithin(const std::string& path, uint64_t limit) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+  const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return size <= limit;
+}
+
+Win32Audio::Win32Audio(int32_t deadline_ms)
+    : deadline_ms_(deadline_ms), worker_(std::make_shared<Worker>()) {
+  std::thread([worker = worker_] { worker->Loop(); }).detach();
+}
+
+Win32Audio::~Win32Audio() {
+  {
+    std::lock_guard lock(worker_->mutex);
+    worker_->stop = true;
+  }
+  worker_->wake.notify_one();
+}
+
+bool Win32Audio::Run(const std::shared_ptr<Call>& call) {
+  if (call->done == nullptr) return false;
+  {
+    std::lock_guard lock(worker_->mutex);
+    worker_->queue.push_back(call);
+  }
+  worker_->wake.notify_one();
+  const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(std::max(deadline_ms_, 0));
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    const DWORD left = now >= until ? 0 : static_cast<DWORD>(until - now);
+    // A click or a key gives up the wait: the exit must not queue behind it.
+    const DWORD woke = MsgWaitForMultipleObjectsEx(1, &call->done, left, QS_KEY | QS_MOUSEBUTTON,
+                                                   MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_OBJECT_0) return true;
+    if (woke == WAIT_TIMEOUT || woke == WAIT_FAILED || left == 0) return false;
+    if (WaitForSingleObject(call->done, 0) == WAIT_OBJECT_0) return true;
+    return false;
+  }
+}
+
+int32_t Win32Audio::SndPlaySound(std::string_view file_name, uint32_t flags) {
+  auto call = std::make_shared<Call>();
+  std::string name(file_name);
+  call->work = [name, flags](Call& c) {
+    const bool is_file = (flags & kSndFilename) != 0 && !name.empty();
+    if (is_file && !FileWithin(name, kMaxWaveFileBytes)) {
+      c.result = 0;
+      return;
+    }
+    // An empty name with these flags stops the looping wave.
+    c.result = sndPlaySoundA(name.empty() ? nullptr : name.c_str(), flags) ? 1 : 0;
+  };
+  if (!Run(call)) return 0;
+  return static_cast<int32_t>(call->result);
+}
+
+namespace {
+
+// The file an open command names: everything between "open " and the last
+// " alias ".
+std::string OpenedPath(const std::string& command) {
+  if (command.rfind("open ", 0) != 0) return {};
+  const size_t alias = command.rfind(" alias ");
+  if (alias == std::string::npos || alias < 5) return {};
+  return command.substr(5, alias - 5);
+}
+
+}  // namespace
+
+uint32_t Win32Audio::MciSendString(std::string_view command, char* reply, uint32_t reply_size) {
+  auto call = std::make_shared<Call>();
+  call->reply.assign(std::max<uint32_t>(reply_size, 1), '\0');
+  std::string text(command);
+  call->work = [text](Call& c) {
+    const std::string path = OpenedPath(text);
+    if (!path.empty() && !FileWithin(path, kMaxMidiFileBytes32)) {
+      c.result = MCIERR_FILE_NOT_FOUND;
+      return;
+    }
+    c.result =
+        mciSendStringA(text.c_str(), c.reply.data(), static_cast<UINT>(c.reply.size()), nullptr);
+    c.reply.back() = '\0';
+  };
+  if (!Run(call)) {
+    if (reply != nullptr && reply_size > 0) reply[0] = '\0';
+    return kMciErrNotReady;
+  }
+  if (reply != nullptr && reply_size > 0) {
+    std::memcpy(reply, call->reply.data(), std::min<size_t>(reply_size, call->reply.size()));
+    reply[reply_size - 1] = '\0';
+  }
+  return call->result;
+}
+
+void Win32Audio::Beep() { MessageBeep(MB_OK); }
+
+}  // namespace zt

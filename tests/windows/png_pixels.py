@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""Compares the pixels of PNG images, whatever wrote them: prints the
+number of differing pixels per pair and the box around them; exits 1 when
+any pair differs. Usage: png_pixels.py A.png B.png [A2.png B2.png ...]"""
+import struct
+import sys
+import zlib
+
+
+def decode(path):
+    data = open(path, 'rb').read()
+    if data[:8] != b'\x89PNG\r\n\x1a\n':
+        raise ValueError(path + ': not a PNG')
+    pos, idat, palette = 8, b'', None
+    while pos < len(data):
+        length, kind = struct.unpack('>I4s', data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b'IHDR':
+            width, height, depth, colour, _, _, interlace = struct.unpack('>IIBBBBB', body)
+            if depth != 8 or interlace != 0 or colour not in (2, 3):
+                raise ValueError(path + ': only 8-bit RGB or indexed images')
+        elif kind == b'PLTE':
+            palette = [body[i:i + 3] for i in range(0, len(body), 3)]
+        elif kind == b'IDAT':
+            idat += body
+    channels = 3 if colour == 2 else 1
+    stride = width * channels
+    raw = zlib.decompress(idat)
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        line = raw[y * (stride + 1):(y + 1) * (stride + 1)]
+        kind, row = line[0], bytearray(line[1:])
+        for i in range(stride):
+            a = row[i - channels] if i >= channels else 0
+            b = previous[i]
+            c = previous[i - channels] if i >= channels else 0
+            if kind == 1:
+                row[i] = (row[i] + a) & 255
+            elif kind == 2:
+                row[i] = (row[i] + b) & 255
+            elif kind == 3:
+                row[i] = (row[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                row[i] = (row[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(bytes(row) if colour == 2 else b''.join(palette[v] for v in row))
+        previous = row
+    return width, height, rows
+
+
+def main(paths):
+    failed = False
+    for a, b in zip(paths[::2], paths[1::2]):
+        wa, ha, ra = decode(a)
+        wb, hb, rb = decode(b)
+        if (wa, ha) != (wb, hb):
+            print(f'{a} {b}: sizes {wa}x{ha} and {wb}x{hb}')
+            failed = True
+            continue
+        diff, box = 0, None
+        for y in range(ha):
+            if ra[y] == rb[y]:
+                continue
+            for x in range(wa):
+                if ra[y][3 * x:3 * x + 3] != rb[y][3 * x:3 * x + 3]:
+                    diff += 1
+                    box = (min(box[0], x), min(box[1], y), max(box[2], x), max(box[3], y)) if box else (x, y, x, y)
+        print(f'{a} {b}: {diff} pixels differ' + (f' within {box}' if box else ''))
+        failed = failed or diff > 0
+    return 1 if failed else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv[1:]))
