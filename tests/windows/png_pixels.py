@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Compares the pixels of PNG images, whatever wrote them: prints the
 number of differing pixels per pair and the box around them; exits 1 when
-any pair differs. Usage: png_pixels.py A.png B.png [A2.png B2.png ...]"""
+any pair differs. Usage: png_pixels.py A.png B.png [A2.png B2.png ...]
+       png_pixels.py --ppm SHOT.ppm SHOT.png"""
 import struct
 import sys
 import zlib
@@ -50,7 +51,33 @@ def decode(path):
     return width, height, rows
 
 
+def ppm_to_png(ppm, png):
+    """A screenshot of zt_xprobe (binary PPM) as a PNG, for looking at."""
+    data = open(ppm, 'rb').read()
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[pos + 1:]
+    raw = b''.join(b'\0' + pixels[y * width * 3:(y + 1) * width * 3] for y in range(height))
+
+    def chunk(kind, body):
+        return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body))
+    with open(png, 'wb') as out:
+        out.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0))
+                  + chunk(b'IDAT', zlib.compress(raw, 6)) + chunk(b'IEND', b''))
+
+
 def main(paths):
+    if paths and paths[0] == '--ppm':
+        ppm_to_png(paths[1], paths[2])
+        return 0
     failed = False
     for a, b in zip(paths[::2], paths[1::2]):
         wa, ha, ra = decode(a)

@@ -29,3 +29,18 @@ foreach(dir app surface geometry raster backdrop captions music windows)
       ENVIRONMENT "ZT_TEST_BINARY=$<TARGET_FILE:zolven-taris>")
   endif()
 endforeach()
+
+# The end-to-end tests need the Linux build's zt_xprobe and program:
+# -DZT_HOST_BUILD=<Linux build folder>.
+add_executable(zt_preview_host ${CMAKE_CURRENT_SOURCE_DIR}/windows/preview_host.cpp)
+set(ZT_HOST_BUILD "" CACHE PATH "A Linux build folder with zt_xprobe and zolven-taris")
+if(ZT_HOST_BUILD)
+  file(GLOB ZT_WIN_E2E CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/windows/test_win_*.sh)
+  foreach(script ${ZT_WIN_E2E})
+    get_filename_component(name ${script} NAME_WE)
+    add_test(NAME ${name} COMMAND bash ${script} $<TARGET_FILE:zolven-taris>
+      ${ZT_HOST_BUILD}/tests ${ZT_HOST_BUILD}/src/zolven-taris $<TARGET_FILE:zt_preview_host>)
+    set_tests_properties(${name} PROPERTIES LABELS "windows;e2e" TIMEOUT 300
+      RESOURCE_LOCK wine SKIP_RETURN_CODE 77)
+  endforeach()
+endif()
