@@ -17,7 +17,7 @@ namespace zt {
 // serif ones.
 inline constexpr const wchar_t* kMinchoFallbacks[] = {
     L"MS Mincho",    L"Yu Mincho",     L"\u6e38\u660e\u671d", L"MS PMincho",
-    L"BIZ UDMincho", L"Noto Serif JP", L"Times New Roman"};
+    L"BIZ UDMincho", L"IPAMincho", L"Noto Serif JP", L"Times New Roman"};
 
 class GdiTextRasterizer : public TextRasterizer {
  public:
