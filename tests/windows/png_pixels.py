@@ -2,7 +2,8 @@
 """Compares the pixels of PNG images, whatever wrote them: prints the
 number of differing pixels per pair and the box around them; exits 1 when
 any pair differs. Usage: png_pixels.py A.png B.png [A2.png B2.png ...]
-       png_pixels.py --ppm SHOT.ppm SHOT.png"""
+       png_pixels.py --ppm SHOT.ppm SHOT.png
+       png_pixels.py --render LINUX_DIR WINDOWS_DIR"""
 import struct
 import sys
 import zlib
@@ -74,10 +75,62 @@ def ppm_to_png(ppm, png):
                   + chunk(b'IDAT', zlib.compress(raw, 6)) + chunk(b'IEND', b''))
 
 
+def differences(a, b, skip_rows=()):
+    """Pixels of two decoded images that differ, outside the rows skipped."""
+    (wa, ha, ra), (wb, hb, rb) = a, b
+    if (wa, ha) != (wb, hb):
+        return None
+    out = []
+    for y in range(ha):
+        if y in skip_rows or ra[y] == rb[y]:
+            continue
+        out += [(x, y) for x in range(wa) if ra[y][3 * x:3 * x + 3] != rb[y][3 * x:3 * x + 3]]
+    return out
+
+
+def compare_renders(linux_dir, windows_dir):
+    """Two --render folders of the same arguments: the records must be the
+    same bytes and the images the same pixels, except in the band of rows
+    where that figure's status line was printed: the two
+    systems rasterise text differently, so captions are left out there."""
+    import json
+    import os
+    records = open(os.path.join(linux_dir, 'figures.jsonl'), 'rb').read()
+    if records != open(os.path.join(windows_dir, 'figures.jsonl'), 'rb').read():
+        print('figures.jsonl differ')
+        return 1
+    failed = False
+    for line in records.decode().splitlines():
+        figure = json.loads(line)
+        status = figure['status_line']
+        # A status line shows only in the image of the figure it came with.
+        band = range(0)
+        if status is not None:
+            # The line's own height is some 20 points at this scale; the
+            # band is kept generous so no glyph edge is left in.
+            scale = figure['width'] / 800
+            top = int(status['y']) - 4
+            band = range(max(top, 0), int(status['y'] + 60 * scale) + 1)
+        name = figure['image']
+        a = decode(os.path.join(linux_dir, name))
+        b = decode(os.path.join(windows_dir, name))
+        outside = differences(a, b, band)
+        inside = len(differences(a, b)) - len(outside) if outside is not None else 0
+        if outside is None or outside:
+            print(f'{name}: {"sizes differ" if outside is None else len(outside)} '
+                  f'pixels differ outside the caption band, first {outside[:3] if outside else ""}')
+            failed = True
+        else:
+            print(f'{name}: identical outside the caption band; {inside} differ inside it')
+    return 1 if failed else 0
+
+
 def main(paths):
     if paths and paths[0] == '--ppm':
         ppm_to_png(paths[1], paths[2])
         return 0
+    if paths and paths[0] == '--render':
+        return compare_renders(paths[1], paths[2])
     failed = False
     for a, b in zip(paths[::2], paths[1::2]):
         wa, ha, ra = decode(a)
