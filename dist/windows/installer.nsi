@@ -1,10 +1,13 @@
-; The Windows installer: puts zolven-taris.scr into the system folder (the
-; 64-bit one: the installer itself runs as a 32-bit program, so the file
-; system redirection is switched off around every access), offers to make it
-; the current screen saver, and registers an uninstaller. /S installs
-; silently with the default choices.
+; The Windows installer: puts zolven-taris.scr into the system folder,
+; offers to make it the current screen saver, and registers an uninstaller.
+; /S installs silently with the default choices. The installer is itself a
+; 64-bit program, so $SYSDIR is the real System32: a 32-bit one would be
+; redirected into SysWOW64, where 64-bit Windows looks for no screen saver.
+; The redirection is switched off around the file accesses all the same, in
+; case a 32-bit stub is ever used.
 ; makensis -DVERSION=... -DSCR=path.scr -DICON=path.ico -DOUT=setup.exe installer.nsi
 Unicode true
+Target amd64-unicode
 !include "MUI2.nsh"
 !include "x64.nsh"
 !include "LogicLib.nsh"

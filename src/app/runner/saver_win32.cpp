@@ -171,6 +171,8 @@ bool SaveSaverSettings(const SaverSettings& s) {
 }
 
 void RunSettingsDialog(HWND owner) {
+  // An owner that is gone would keep the dialog from coming up at all.
+  if (owner != nullptr && !IsWindow(owner)) owner = nullptr;
   DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), owner, SettingsProc,
                   0);
 }

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# /c and /c:HWND under Wine: the settings dialog comes up, OK stores the
+# values under HKCU\Software\Zolven Taris (the defaults when nothing was
+# changed), Escape leaves the stored ones alone; status 0 both ways. An
+# owner window that no longer exists does not keep the dialog away.
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=win_lib.sh
+source "$here/win_lib.sh" "$@"
+start_xvfb 800x600x24
+export ZT_WINEPREFIX="$E2E_TMP/prefix"
+key_path='HKCU\Software\Zolven Taris'
+regvalue() { "$ZT_WINE_RUN" reg query "$key_path" /v "$1" 2>/dev/null | tr -d '\r' |
+  sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
+ZT_WINDOW_NAME="Zolven Taris Settings"
+
+log "--- /c, then OK"
+start_program /c
+wait_window 30000 || fail "no settings dialog"
+shot win-settings
+xdotool search --name "$ZT_WINDOW_NAME" windowactivate --sync 2>/dev/null
+key Return
+wait_exit "$ZT_PID" 15
+check_eq "OK closes it with status 0" 0 "$EXIT_STATUS"
+check_eq "speed stored, the normal pace" 0x64 "$(regvalue Speed)"
+check_eq "256 colours stored, off" 0x0 "$(regvalue Colors256)"
+
+log "--- /c:HWND with a window that is gone, then Escape"
+"$ZT_WINE_RUN" reg add "$key_path" /v Speed /t REG_DWORD /d 250 /f >/dev/null 2>&1
+start_program /c:65552
+wait_window 30000 || fail "no settings dialog"
+xdotool search --name "$ZT_WINDOW_NAME" windowactivate --sync 2>/dev/null
+key Escape
+wait_exit "$ZT_PID" 15
+check_eq "Escape closes it with status 0" 0 "$EXIT_STATUS"
+check_eq "the stored speed is left alone" 0xfa "$(regvalue Speed)"
+"$ZT_WINE_RUN" wineserver -k 2>/dev/null
+finish
