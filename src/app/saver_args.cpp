@@ -15,8 +15,11 @@ bool ParseWindow(const std::string& text, uint64_t& out) {
     digits = digits.substr(2);
     base = 16;
   }
-  auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), out, base);
-  return ec == std::errc() && ptr == digits.data() + digits.size() && out != 0;
+  uint64_t value = 0;
+  auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+  if (ec != std::errc() || ptr != digits.data() + digits.size() || value == 0) return false;
+  out = value;
+  return true;
 }
 
 }  // namespace
