@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build with the
-# end-to-end tests, the unit tests again under AddressSanitizer and
+# end-to-end tests, the Windows cross-build with its tests under Wine, the
+# unit tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and a bounded run of each fuzz target.
 # Exits non-zero when any stage fails; ctest's summaries stay on stdout.
 set -uo pipefail
@@ -20,6 +21,9 @@ if cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
 else
   failed+=("build")
 fi
+
+stage "Windows cross-build (MinGW-w64), its tests under Wine"
+ZT_HOST_BUILD=$root/build/test ZT_JOBS=$jobs scripts/build-windows.sh --test || failed+=("windows")
 
 stage "sanitizer build (ASan + UBSan), unit tests and hostile end-to-end tests"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1

@@ -38,11 +38,12 @@ Win32Canvas::~Win32Canvas() {
 }
 
 int32_t Win32Canvas::ShowCursor(bool show) {
-  LayeredCanvas::ShowCursor(show);
-  if (kind_ != Win32WindowKind::kFullScreen) return show ? 0 : -1;
-  const int count = ::ShowCursor(show ? TRUE : FALSE);
-  cursor_hidden_ = !show;
-  return count;
+  const int32_t count = LayeredCanvas::ShowCursor(show);
+  // Only the full-screen window is the pointer's business.
+  if (kind_ != Win32WindowKind::kFullScreen) return count;
+  const int shown = ::ShowCursor(show ? TRUE : FALSE);
+  cursor_hidden_ = shown < 0;
+  return shown;
 }
 
 int32_t Win32Canvas::SetWindowPosTopmost() {
