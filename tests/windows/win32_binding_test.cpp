@@ -110,7 +110,7 @@ TEST(Win32Events, Timer1IsAWindowTimerThatStopsWhenDisabled) {
   EXPECT_EQ(events.Timer1Interval(), 20);
 }
 
-// What the window shows, read back through its WM_PAINT path.
+// What the window shows.
 std::vector<uint32_t> Painted(Win32Canvas& canvas) {
   const int32_t w = canvas.Width(), h = canvas.Height();
   BITMAPINFO info{};
@@ -119,8 +119,11 @@ std::vector<uint32_t> Painted(Win32Canvas& canvas) {
   MemoryDc dc(CreateCompatibleDC(nullptr));
   BitmapHandle bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   Selected with(dc.get(), bitmap.get());
+  // Presented, then copied back from the window's own device context.
   canvas.Present();
-  canvas.Paint(dc.get(), RECT{0, 0, w, h});
+  HDC window_dc = GetDC(canvas.Window());
+  BitBlt(dc.get(), 0, 0, w, h, window_dc, 0, 0, SRCCOPY);
+  ReleaseDC(canvas.Window(), window_dc);
   GdiFlush();
   const auto* p = static_cast<const uint32_t*>(bits);
   return std::vector<uint32_t>(p, p + static_cast<size_t>(w) * h);
