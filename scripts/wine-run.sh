@@ -2,6 +2,7 @@
 # Runs a Windows program under Wine in the build's own prefix, quietly:
 # the emulator of the cross-built tests and of the Windows end-to-end tests.
 # ZT_WINEPREFIX names the prefix (default build/windows/wine of this tree).
+# `wine-run.sh --stop` ends the prefix's wine server.
 # ZT_WINE_XVFB=1 runs the program on an Xvfb of its own, for programs that
 # make windows but are run without a display (the binding's unit tests).
 set -euo pipefail
@@ -12,6 +13,12 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 [ -x "$wine" ] || wine=$(command -v wine)
+# --stop: ends the prefix's wineserver and every program still in it.
+if [ "${1:-}" = --stop ]; then
+  server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+  "$server" -k 2>/dev/null
+  exit 0
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   "$wine" wineboot --init >/dev/null 2>&1 || true

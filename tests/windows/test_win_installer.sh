@@ -41,5 +41,5 @@ if [ -e "$sys32/zolven-taris.scr" ]; then fail "the uninstaller left the .scr"; 
 fi
 check_eq "no current screen saver after uninstalling" "" \
   "$(regvalue 'HKCU\Control Panel\Desktop' SCRNSAVE.EXE)"
-"$ZT_WINE_RUN" wineserver -k 2>/dev/null
+"$ZT_WINE_RUN" --stop
 finish

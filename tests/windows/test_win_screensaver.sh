@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# /s under Wine: the title card, then the backdrop and spokes; a click or a
-# character key ends it with status 0 and the pointer at the screen centre;
+# /s under Wine: the title card, then the backdrop and spokes, the pointer
+# hidden; a click or a character key ends it with status 0 and the pointer
+# shown again at the screen centre;
 # a key without a character does not; a second copy leaves at once.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=win_lib.sh
@@ -22,6 +23,8 @@ log "--- /s: title card, backdrop, spokes; a click ends it"
 start_and_wait /s
 check_eq "window geometry" "0 0 1024 768" "$("$ZT_PROBE" geometry "$ZT_WINDOW_NAME")"
 sleep 1.2
+xdotool mousemove 300 300
+check_eq "the pointer is hidden over it" 0 "$("$ZT_PROBE" cursor-visible)"
 shot win-title-card
 # The title is printed in (255, 200, 0) over the blue backdrop.
 title=$("$ZT_PROBE" count 255 200 0)
@@ -44,6 +47,7 @@ click 100 100 1
 wait_exit "$first" 15
 check_eq "a click ends it with status 0" 0 "$EXIT_STATUS"
 check_eq "pointer at the screen centre" "512 384" "$(pointer)"
+check_eq "the pointer is shown again" 1 "$("$ZT_PROBE" cursor-visible)"
 check_eq "no window left" 0 "$(window_count)"
 
 log "--- no argument: full screen as well; Shift does not end it, 'a' does"

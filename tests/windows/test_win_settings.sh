@@ -33,5 +33,5 @@ key Escape
 wait_exit "$ZT_PID" 15
 check_eq "Escape closes it with status 0" 0 "$EXIT_STATUS"
 check_eq "the stored speed is left alone" 0xfa "$(regvalue Speed)"
-"$ZT_WINE_RUN" wineserver -k 2>/dev/null
+"$ZT_WINE_RUN" --stop
 finish
