@@ -11,18 +11,7 @@ run_tests=0
 [ "${1:-}" = "--test" ] && run_tests=1
 packages=(cmake make zip g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nsis)
 [ $run_tests -eq 1 ] && packages+=(wine wine64 googletest xvfb x11-utils xdotool python3)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -ne 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/deps.sh "${packages[@]}"
 jobs=${ZT_JOBS:-2}
 build=build/windows
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the program and the tests need,
 # only those that are missing (apt-get as root, through sudo otherwise).
+# With arguments, those packages instead of the list below.
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config git clang libclang-rt-14-dev
@@ -11,6 +12,7 @@ packages=(
   xvfb xdotool x11-utils x11-apps xauth procps xscreensaver libxfixes-dev
   xscreensaver-data-extra
 )
+[ $# -gt 0 ] && packages=("$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
