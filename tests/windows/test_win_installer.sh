@@ -7,6 +7,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/win_lib.sh" "$@"
 setup=$(dirname "$ZT_SCR")/zolven-taris-setup.exe
 [ -f "$setup" ] || { log "SKIP: no installer built"; exit 77; }
+# A display for the whole test: the uninstaller goes on in a copy of itself
+# after the first process has ended, which needs the wine server kept up.
+start_xvfb 800x600x24
 # A fresh prefix, so nothing of other tests' runs counts.
 export ZT_WINEPREFIX="$E2E_TMP/prefix"
 sys32="$ZT_WINEPREFIX/drive_c/windows/system32"

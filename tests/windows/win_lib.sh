@@ -15,7 +15,8 @@ chmod +x "$win_wrapper"
 # shellcheck source=../e2e/lib.sh
 source "$win_here/../e2e/lib.sh" "$win_wrapper" "$2"
 E2E_CLEAN_FILES=("$win_wrapper")
-trap 'e2e_cleanup; rm -f "${E2E_CLEAN_FILES[@]}"' EXIT
+# Wine's programs end before their X server does.
+trap '"$ZT_WINE_RUN" --stop; e2e_cleanup; rm -f "${E2E_CLEAN_FILES[@]}"' EXIT
 
 # The Windows path of a Linux one, as Wine's Z: drive shows it.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }

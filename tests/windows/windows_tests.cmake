@@ -17,7 +17,8 @@ target_link_libraries(zt_test_support PUBLIC zt_app zt_mci gtest gmock)
 # Tests of the SDL, X11, fontconfig and POSIX pieces stay on Linux.
 set(ZT_LINUX_ONLY_TESTS
   "/(sdl_|x11_|posix_|font_rasterizer|key_class|hack_target|robustness_soak)[a-z_]*\\.cpp$")
-# One test per program: every Wine start costs a good part of a second.
+# One test per program: every Wine start costs a good part of a second. No
+# DISPLAY: scripts/wine-run.sh gives each an Xvfb of its own.
 foreach(dir app surface geometry raster backdrop captions music windows)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "${ZT_LINUX_ONLY_TESTS}")
@@ -27,7 +28,7 @@ foreach(dir app surface geometry raster backdrop captions music windows)
     target_link_libraries(zt_tests_${dir} PRIVATE zt_test_support gtest_main)
     add_test(NAME win_unit_${dir} COMMAND zt_tests_${dir})
     set_tests_properties(win_unit_${dir} PROPERTIES LABELS "windows;unit" TIMEOUT 300
-      ENVIRONMENT "ZT_TEST_BINARY=$<TARGET_FILE:zolven-taris>;ZT_WINE_XVFB=1")
+      ENVIRONMENT "ZT_TEST_BINARY=$<TARGET_FILE:zolven-taris>;DISPLAY=")
   endif()
 endforeach()
 
