@@ -7,8 +7,11 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=win_lib.sh
 source "$here/win_lib.sh" "$@"
 start_xvfb 800x600x24
-export ZT_WINEPREFIX="$E2E_TMP/prefix"
 key_path='HKCU\Software\Zolven Taris'
+# The build's prefix, with no settings before and none left after.
+"$ZT_WINE_RUN" reg delete "$key_path" /f >/dev/null 2>&1
+trap '"$ZT_WINE_RUN" reg delete "$key_path" /f >/dev/null 2>&1; "$ZT_WINE_RUN" --stop
+  e2e_cleanup; rm -f "${E2E_CLEAN_FILES[@]}"' EXIT
 regvalue() { "$ZT_WINE_RUN" reg query "$key_path" /v "$1" 2>/dev/null | tr -d '\r' |
   sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
 ZT_WINDOW_NAME="Zolven Taris Settings"
@@ -33,5 +36,4 @@ key Escape
 wait_exit "$ZT_PID" 15
 check_eq "Escape closes it with status 0" 0 "$EXIT_STATUS"
 check_eq "the stored speed is left alone" 0xfa "$(regvalue Speed)"
-"$ZT_WINE_RUN" --stop
 finish
