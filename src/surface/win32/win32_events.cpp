@@ -1,6 +1,7 @@
 #include "surface/win32/win32_events.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "surface/events/quit_signals.h"
 #include "surface/win32/win32_canvas.h"
@@ -127,14 +128,19 @@ bool Win32Events::WaitForNative(int64_t deadline_ms) {
   const DWORD woke = MsgWaitForMultipleObjectsEx(count, count ? &wake : nullptr, timeout,
                                                  QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   if (watched_ != nullptr && !IsWindow(watched_)) {
+    // Our child may have gone with it, and with it any message to it.
     watched_ = nullptr;
-    PostMessageW(canvas_.Window(), WM_CLOSE, 0, 0);
+    watched_gone_ = true;
     return true;
   }
   return woke != WAIT_TIMEOUT && woke != WAIT_FAILED;
 }
 
 bool Win32Events::DispatchOne() {
+  if (std::exchange(watched_gone_, false)) {
+    CloseRequested();
+    return true;
+  }
   MSG msg;
   // Messages sent to the window are handled inside PeekMessage itself.
   const BOOL got = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);

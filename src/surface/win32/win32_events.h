@@ -52,6 +52,7 @@ class Win32Events : public EventEngine {
   Win32Canvas& canvas_;
   HWND watched_;
   std::exception_ptr pending_;
+  bool watched_gone_ = false;
   std::vector<HWND> attached_;
   bool destroying_ = false;
   bool armed_ = false;
