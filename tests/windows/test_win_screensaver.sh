@@ -2,7 +2,8 @@
 # /s under Wine: the title card, then the backdrop and spokes, the pointer
 # hidden; a click or a character key ends it with status 0 and the pointer
 # shown again at the screen centre;
-# a key without a character does not; a second copy leaves at once.
+# a key without a character does not; a second copy leaves at once; the
+# same in 256-colour operation.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=win_lib.sh
 source "$here/win_lib.sh" "$@"
@@ -61,4 +62,20 @@ fi
 key a
 wait_exit "$ZT_PID" 15
 check_eq "the key a ends it with status 0" 0 "$EXIT_STATUS"
+
+log "--- --colors 256: the program's own palette on a deep screen"
+start_and_wait --colors 256
+sleep 1.2
+title=$("$ZT_PROBE" count 255 200 0)
+sleep 4
+shot win-256-colours
+spokes=$("$ZT_PROBE" notblue 0 0 1024 768)
+if [ "$title" -gt 500 ] && [ "$spokes" -gt 200 ]; then
+  pass "title card and spokes in 256 colours ($title, $spokes pixels)"
+else
+  fail "256 colours: title $title pixels, spokes $spokes pixels"
+fi
+key Escape
+wait_exit "$ZT_PID" 15
+check_eq "Escape ends it with status 0" 0 "$EXIT_STATUS"
 finish
