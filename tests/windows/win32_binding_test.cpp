@@ -25,11 +25,11 @@ namespace {
 
 // An ordinary window of the binding, never shown: messages are posted to it.
 struct Window {
-  explicit Window(int32_t bits = 32) {
+  explicit Window(int32_t bits = 32, int32_t width = 64, int32_t height = 48) {
     Win32Options options;
     options.kind = Win32WindowKind::kWindowed;
-    options.window_width = 64;
-    options.window_height = 48;
+    options.window_width = width;
+    options.window_height = height;
     options.force_8bit = bits == 8;
     std::string error;
     session = OpenWin32Session(options, error);
@@ -181,6 +181,24 @@ std::wstring FirstInstalledFamily() {
   std::wstring name;
   EnumFontFamiliesExW(dc.get(), &query, TakeFamily, reinterpret_cast<LPARAM>(&name), 0);
   return name;
+}
+
+TEST(Win32Canvas, PresentCopiesOnlyWhatChanged) {
+  Window w(32, 200, 150);  // corners far apart, in different blocks
+  ASSERT_TRUE(w.session);
+  Win32Canvas& canvas = w.session->canvas();
+  canvas.ShowWindow();
+  const int32_t width = canvas.Width(), height = canvas.Height();
+  Painted(canvas);
+  // Paint the far corner behind the canvas's back: a copy of the whole
+  // picture would paint it black again.
+  HDC dc = GetDC(canvas.Window());
+  PatBlt(dc, width - 8, height - 8, 8, 8, WHITENESS);
+  ReleaseDC(canvas.Window(), dc);
+  canvas.SetPixelV(1, 1, PackRgb(250, 200, 0));
+  const std::vector<uint32_t> shown = Painted(canvas);
+  EXPECT_EQ(shown[1 * width + 1] & 0xFFFFFF, 0xFAC800u);
+  EXPECT_EQ(shown[(height - 4) * width + width - 4] & 0xFFFFFF, 0xFFFFFFu);
 }
 
 uint64_t Ink(const CoverageMask& mask) {
