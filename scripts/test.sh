@@ -6,7 +6,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-scripts/deps.sh || exit 1
+scripts/deps.sh test || exit 1
 jobs=$(nproc)
 fuzz_seconds=${ZT_FUZZ_SECONDS:-30}
 failed=()
