@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the normal build with the
-# end-to-end tests, the unit tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a bounded run of each fuzz target.
+# Builds everything and runs every test: the README's quick-start commands
+# and the package, the normal build with the end-to-end tests, the unit tests
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded
+# run of each fuzz target.
 # Exits non-zero when any stage fails; ctest's summaries stay on stdout.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,11 @@ fuzz_seconds=${ZT_FUZZ_SECONDS:-30}
 failed=()
 
 stage() { echo; echo "=== $* ($(date +%T))"; }
+
+# A stage, not a ctest test: it builds two trees of its own (build/release,
+# build/package) and would take both cores from the timed end-to-end tests.
+stage "quick start: scripts/run.sh, scripts/package.sh and the package's checks"
+tests/check_quickstart.sh || failed+=("quick start")
 
 stage "normal build (RelWithDebInfo), all tests"
 if cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The README's quick-start commands as a user runs them from this checkout:
+# scripts/run.sh --version, scripts/run.sh --render with one small figure,
+# and the package through scripts/check-package.sh --no-install. A wrong path
+# or a missing package in a script fails here instead of on a user's machine.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+failed=0
+ok() { echo "ok: $*"; }
+bad() { echo "FAIL: $*"; failed=1; }
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+version=$(sed -n 's/^project(zolven-taris VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+scripts/run.sh --version >"$tmp/version.log" 2>&1
+status=$?
+said=$(tail -n 1 "$tmp/version.log")
+if [ "$status" -eq 0 ] && [ "$said" = "zolven-taris $version" ]; then
+  ok "scripts/run.sh --version: $said"
+else
+  bad "scripts/run.sh --version exited $status:"
+  tail -n 20 "$tmp/version.log"
+fi
+
+scripts/run.sh --render "$tmp/out" --figures 1 --size 320x240 >"$tmp/render.log" 2>&1
+status=$?
+if [ "$status" -eq 0 ]; then ok "scripts/run.sh --render exited 0"; else
+  bad "scripts/run.sh --render exited $status:"
+  tail -n 20 "$tmp/render.log"
+fi
+files=$(ls "$tmp/out" 2>/dev/null | tr '\n' ' ')
+[ "$files" = "figure-0001.png figures.jsonl " ] && ok "render wrote $files" ||
+  bad "render wrote '$files', not one figure and its records"
+kind=$(file -b "$tmp/out/figure-0001.png" 2>&1)
+[[ $kind == "PNG image data, 320 x 240,"* ]] && ok "the figure is a 320x240 PNG" || bad "figure: $kind"
+records=$(wc -l <"$tmp/out/figures.jsonl" 2>/dev/null)
+[ "${records:-0}" -eq 1 ] && ok "figures.jsonl holds one record" ||
+  bad "figures.jsonl holds ${records:-no} records"
+
+scripts/check-package.sh --no-install || failed=1
+
+[ "$failed" -eq 0 ] && { echo "quick start passed"; exit 0; }
+echo "quick start FAILED"
+exit 1
