@@ -4,5 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh run
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DZT_BUILD_TESTS=OFF -DZT_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release -j "$(nproc)" --target zolven-taris
+cmake --build build/release -j "$(nproc)"
 exec build/release/src/zolven-taris "$@"

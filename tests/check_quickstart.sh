@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The README's quick-start commands as a user runs them from this checkout:
 # scripts/run.sh --version, scripts/run.sh --render with one small figure,
-# and the package through scripts/check-package.sh --no-install. A wrong path
+# the package through scripts/check-package.sh --no-install, and
+# `cmake --install` of the run script's build. A wrong path
 # or a missing package in a script fails here instead of on a user's machine.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -38,6 +39,24 @@ records=$(wc -l <"$tmp/out/figures.jsonl" 2>/dev/null)
   bad "figures.jsonl holds ${records:-no} records"
 
 scripts/check-package.sh --no-install || failed=1
+
+# What the README offers after scripts/run.sh: `cmake --install build/release`
+# lays out the package's files under its prefix.
+packaged=$(dpkg-deb --contents build/package/zolven-taris_*.deb |
+  awk '$1 !~ /^d/ { print substr($6, 6) }' | sort)
+if cmake --install build/release --prefix "$tmp/local" >"$tmp/install.log" 2>&1; then
+  installed=$(cd "$tmp/local" && find . ! -type d | cut -c2- | sort)
+  if [ -n "$installed" ] && [ "$installed" = "$packaged" ]; then
+    ok "cmake --install build/release lays out the package's files"
+  else
+    bad "cmake --install differs from the package:"
+    diff <(echo "$packaged") <(echo "$installed")
+  fi
+  "$tmp/local/libexec/xscreensaver/zolven-taris" --version >/dev/null &&
+    ok "the installed hack link runs the program" || bad "the installed hack link is broken"
+else
+  bad "cmake --install build/release failed: $(tail -n 3 "$tmp/install.log")"
+fi
 
 [ "$failed" -eq 0 ] && { echo "quick start passed"; exit 0; }
 echo "quick start FAILED"
