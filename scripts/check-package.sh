@@ -60,7 +60,8 @@ if [ "$listed" = "$expected" ]; then ok "the package holds exactly the expected 
   diff <(echo "$expected") <(echo "$listed") || true
 fi
 grep -q ' ./usr/libexec/xscreensaver/zolven-taris -> ../../bin/zolven-taris$' \
-  <<<"$(dpkg-deb --contents "$deb")" && ok "hack link points at the program" || bad "hack link does not point at ../../bin/zolven-taris"
+  <<<"$(dpkg-deb --contents "$deb")" && ok "hack link points at the program" ||
+  bad "hack link does not point at ../../bin/zolven-taris"
 icon=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/applications/zolven-taris.desktop |
   sed -n 's/^Icon=//p')
 for kind in 48x48/apps/"$icon".png scalable/apps/"$icon".svg; do
