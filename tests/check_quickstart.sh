@@ -4,6 +4,8 @@
 # the package through scripts/check-package.sh --no-install, and
 # `cmake --install` of the run script's build. A wrong path
 # or a missing package in a script fails here instead of on a user's machine.
+# Run before the test list is installed, on a fresh machine it also shows
+# that the run and package lists are enough.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 failed=0
@@ -32,12 +34,25 @@ fi
 files=$(ls "$tmp/out" 2>/dev/null | tr '\n' ' ')
 [ "$files" = "figure-0001.png figures.jsonl " ] && ok "render wrote $files" ||
   bad "render wrote '$files', not one figure and its records"
-kind=$(file -b "$tmp/out/figure-0001.png" 2>&1)
-[[ $kind == "PNG image data, 320 x 240,"* ]] && ok "the figure is a 320x240 PNG" || bad "figure: $kind"
-records=$(wc -l <"$tmp/out/figures.jsonl" 2>/dev/null)
+# Signature, then the IHDR chunk's width and height (`file` is not on the
+# run list).
+header=$(od -An -tx1 -N24 "$tmp/out/figure-0001.png" 2>/dev/null | tr -d ' \n')
+if [ "${header:0:16}" = 89504e470d0a1a0a ] && [ "${header:32:16}" = 00000140000000f0 ]; then
+  ok "the figure is a 320x240 PNG"
+else
+  bad "the figure is no 320x240 PNG (header ${header:-missing})"
+fi
+records=$(wc -l 2>/dev/null <"$tmp/out/figures.jsonl")
 [ "${records:-0}" -eq 1 ] && ok "figures.jsonl holds one record" ||
   bad "figures.jsonl holds ${records:-no} records"
 
+# The package script alone first, so that on a fresh machine it shows that
+# its own list is enough; the checks then need lintian from the test list.
+if scripts/package.sh >"$tmp/package.log" 2>&1; then ok "scripts/package.sh built $(tail -n 1 "$tmp/package.log")"; else
+  bad "scripts/package.sh failed:"
+  tail -n 20 "$tmp/package.log"
+fi
+scripts/deps.sh test || failed=1
 scripts/check-package.sh --no-install || failed=1
 
 # What the README offers after scripts/run.sh: `cmake --install build/release`
