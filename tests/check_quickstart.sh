@@ -2,10 +2,10 @@
 # The README's quick-start commands as a user runs them from this checkout:
 # scripts/run.sh --version, scripts/run.sh --render with one small figure,
 # the package through scripts/check-package.sh --no-install, and
-# `cmake --install` of the run script's build. A wrong path
-# or a missing package in a script fails here instead of on a user's machine.
-# Run before the test list is installed, on a fresh machine it also shows
-# that the run and package lists are enough.
+# `cmake --install` of the run script's build. A wrong path or a missing
+# package in a script fails here instead of on a user's machine. Run before
+# the test list is installed, on a fresh machine it also shows that the run
+# and package lists are enough.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 failed=0
@@ -48,7 +48,9 @@ records=$(wc -l 2>/dev/null <"$tmp/out/figures.jsonl")
 
 # The package script alone first, so that on a fresh machine it shows that
 # its own list is enough; the checks then need lintian from the test list.
-if scripts/package.sh >"$tmp/package.log" 2>&1; then ok "scripts/package.sh built $(tail -n 1 "$tmp/package.log")"; else
+if scripts/package.sh >"$tmp/package.log" 2>&1; then
+  ok "scripts/package.sh built $(tail -n 1 "$tmp/package.log")"
+else
   bad "scripts/package.sh failed:"
   tail -n 20 "$tmp/package.log"
 fi
