@@ -4,6 +4,7 @@
 
 #include "app/form1.h"
 #include "app/options.h"
+#include "app/runner/run.h"
 #include "surface/os/posix_host.h"
 #include "surface/random.h"
 #include "surface/sdl/sdl_audio.h"
@@ -29,7 +30,9 @@ int RunOn(Session& session, const Options& options, PosixHost& host) {
     form_options.hide_cursor = false;
     form_options.topmost = false;
   }
-  return RunForm(state, platform, form_options);
+  const int status = RunForm(state, platform, form_options);
+  ArmExitWatchdog(status);
+  return status;
 }
 
 }  // namespace

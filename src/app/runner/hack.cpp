@@ -6,6 +6,7 @@
 #include "app/form1.h"
 #include "app/options.h"
 #include "app/runner/hack_target.h"
+#include "app/runner/run.h"
 #include "surface/headless/headless.h"
 #include "surface/random.h"
 #include "surface/sdl/sdl_events.h"
@@ -48,7 +49,9 @@ int RunHack(const Options& options) {
   form_options.music = false;
   form_options.single_instance = false;
   form_options.input_ends = false;
-  return RunForm(state, platform, form_options);
+  const int status = RunForm(state, platform, form_options);
+  ArmExitWatchdog(status);
+  return status;
 }
 
 }  // namespace zt

@@ -136,6 +136,10 @@ SdlEvents::SdlEvents(SdlCanvas* canvas) : canvas_(canvas) {
       info.subsystem != SDL_SYSWM_X11) {
     return;
   }
+  // Another client destroying the window is a close request; SDL passes
+  // that on only as a raw window-system event.
+  x_window_ = info.info.x11.window;
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   auto x = std::make_unique<XConnection>();
   x->library = SDL_LoadObject("libX11.so.6");
   if (x->library == nullptr) return;
@@ -219,6 +223,16 @@ void SdlEvents::Dispatch(const SDL_Event& event) {
           break;
       }
       break;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    case SDL_SYSWMEVENT:
+      if (x_window_ != 0 && event.syswm.msg != nullptr &&
+          event.syswm.msg->subsystem == SDL_SYSWM_X11 &&
+          event.syswm.msg->msg.x11.event.type == DestroyNotify &&
+          event.syswm.msg->msg.x11.event.xdestroywindow.window == x_window_) {
+        CloseRequested();
+      }
+      break;
+#endif
     case SDL_RENDER_TARGETS_RESET:
     case SDL_RENDER_DEVICE_RESET:
       if (canvas_ != nullptr) canvas_->Invalidate();
