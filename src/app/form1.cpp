@@ -69,7 +69,8 @@ void Form1::Main() {
   s_.StartSeconds = Round32(platform_.clock.Timer());
   const CalendarTime today = platform_.clock.Now();
   s_.StartDay = Wrap16(today.day);
-  s_.StartEpochSeconds = DaysFromCivil(today.year, today.month, today.day) * 86400 + s_.StartSeconds;
+  s_.StartEpochSeconds =
+      DaysFromCivil(today.year, today.month, today.day) * 86400 + s_.StartSeconds;
 }
 
 void Form1::Form_Load() {
@@ -92,6 +93,7 @@ void Form1::Form_KeyPress(char) {
 }
 
 void Form1::Form_QueryUnload() {
+  if (options_.exit_begins) options_.exit_begins();
   if (s_.MusicMode == 1) {
     s_.ApiResult = platform_.audio.SndPlaySound("", kWaveStopFlags);
   } else if (s_.MusicMode == 2) {

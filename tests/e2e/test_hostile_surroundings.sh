@@ -48,10 +48,12 @@ repeat() {
 # key on every channel, all on one tick, then TAIL (escaped bytes) and the
 # end of track.
 note_burst() {
-  local key ch
+  local key ch k pattern=""
   for key in $(seq 0 127); do
-    for ch in $(seq 0 15); do printf "\\x00\\x9$(printf %x "$ch")\\x$(printf %02x "$key")\\x64"; done
-  done >"$1.ev"
+    printf -v k '%02x' "$key"
+    for ch in 0 1 2 3 4 5 6 7 8 9 a b c d e f; do pattern+="\\x00\\x9$ch\\x$k\\x64"; done
+  done
+  printf "$pattern" >"$1.ev"
   repeat "$1.ev" "$2"
   { printf '\x60'; tail -c +2 "$1.ev"; printf "$3"'\xff\x2f\x00'; } >"$1"
   rm -f "$1.ev"
@@ -100,8 +102,11 @@ setup_foreign_lock() {
   chmod 0777 "$SHARED/zolven-taris-$(id -u)"
   chmod 0666 "$SHARED"/zolven-taris.lock "$SHARED/zolven-taris-$(id -u)/$(lock_name)"
   chown -R nobody "$SHARED"/zolven-taris*
-  flock -x "$SHARED/zolven-taris.lock" flock -x "$SHARED/zolven-taris-$(id -u)/$(lock_name)" \
-    sleep 600 &
+  # Held by one process that the cleanup ends: the sleep keeps the files.
+  (
+    exec 8<>"$SHARED/zolven-taris.lock" 9<>"$SHARED/zolven-taris-$(id -u)/$(lock_name)"
+    flock -x 8 && flock -x 9 && exec sleep 600
+  ) &
   E2E_PIDS+=("$!")
   ENVS=(XDG_RUNTIME_DIR= TMPDIR="$SHARED")
 }
@@ -138,7 +143,7 @@ run() {
   fi
   WINDOW=-1
   if wait_window 10000; then WINDOW=$(($(now_ms) - t0)); fi
-  sleep 1.5 # music loading or playing
+  sleep 1 # music loading or playing
   HWM=$(hwm_kb "$ZT_PID")
   case $ending in
     click) ENDED=$("$ZT_PROBE" click-exit "$ZT_PID") ;;

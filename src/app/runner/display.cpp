@@ -30,9 +30,8 @@ int RunOn(Session& session, const Options& options, PosixHost& host) {
     form_options.hide_cursor = false;
     form_options.topmost = false;
   }
-  const int status = RunForm(state, platform, form_options);
-  ArmExitWatchdog(status);
-  return status;
+  form_options.exit_begins = [] { ArmExitWatchdog(0); };
+  return RunForm(state, platform, form_options);
 }
 
 }  // namespace

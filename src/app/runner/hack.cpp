@@ -49,9 +49,8 @@ int RunHack(const Options& options) {
   form_options.music = false;
   form_options.single_instance = false;
   form_options.input_ends = false;
-  const int status = RunForm(state, platform, form_options);
-  ArmExitWatchdog(status);
-  return status;
+  form_options.exit_begins = [] { ArmExitWatchdog(0); };
+  return RunForm(state, platform, form_options);
 }
 
 }  // namespace zt

@@ -97,6 +97,7 @@ class LoadedLibrary {
 };
 
 extern "C" void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+extern "C" void QuietFluidSynth(int, const char*, void*) {}
 
 // The sound system's and the synthesiser's own messages would reach stderr:
 // ALSA's for a missing card, FluidSynth's for every voice it cannot find.
@@ -113,7 +114,9 @@ void SilenceFluidSynth() {
   using LogFn = void (*)(int, const char*, void*);
   auto set = reinterpret_cast<LogFn (*)(int, LogFn, void*)>(fluid.Find("fluid_set_log_function"));
   if (set == nullptr) return;
-  for (int level = 0; level <= 4; ++level) set(level, nullptr, nullptr);  // panic .. debug
+  // A function that says nothing, not null: null would let FluidSynth put
+  // its own printer back.
+  for (int level = 0; level <= 4; ++level) set(level, QuietFluidSynth, nullptr);  // panic .. debug
 }
 
 // Everything the mixer holds, touched by the sound thread only.
