@@ -13,6 +13,12 @@ source "$here/lib.sh" "$@"
 source "$here/hostile_lib.sh"
 
 WINDOW_MS=1000 CLICK_MS=300 TERM_MS=1000 HWM_KB=102400
+# Under AddressSanitizer everything is slower and the shadow memory counts:
+# the limits still tell seconds from milliseconds and gigabytes from
+# megabytes.
+if ldd "$ZT_BIN" 2>/dev/null | grep -q libasan; then
+  WINDOW_MS=3000 CLICK_MS=900 TERM_MS=3000 HWM_KB=409600
+fi
 ZT_BIN_ORIG=$ZT_BIN
 
 # A server that picks its own free display number.
