@@ -69,8 +69,7 @@ void Form1::Main() {
   s_.StartSeconds = Round32(platform_.clock.Timer());
   const CalendarTime today = platform_.clock.Now();
   s_.StartDay = Wrap16(today.day);
-  s_.StartEpochSeconds =
-      DaysFromCivil(today.year, today.month, today.day) * 86400 + s_.StartSeconds;
+  s_.StartEpochSeconds = DaysFromCivil(today.year, today.month, today.day) * 86400 + s_.StartSeconds;
 }
 
 void Form1::Form_Load() {
