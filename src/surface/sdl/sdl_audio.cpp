@@ -308,7 +308,17 @@ SdlAudio::~SdlAudio() {
   if (worker_.joinable()) worker_.join();
 }
 
+// SDL keeps per-thread data (its error text) that it frees by itself only
+// for threads it created.
+struct SdlThreadData {
+  SdlThreadData() = default;
+  SdlThreadData(const SdlThreadData&) = delete;
+  SdlThreadData& operator=(const SdlThreadData&) = delete;
+  ~SdlThreadData() { SDL_TLSCleanup(); }
+};
+
 void SdlAudio::Run() {
+  const SdlThreadData thread_data;  // released after the mixer
   Mixer mixer;
   for (;;) {
     Command command;
