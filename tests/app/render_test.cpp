@@ -173,6 +173,7 @@ TEST_F(RenderTest, BadValuesAreRefusedWithoutLeavingFiles) {
   std::string err;
   EXPECT_EQ(Render({"--render", "/proc/zt-cannot-write-here"}, &err), 1);
   EXPECT_NE(err.find("cannot write"), std::string::npos);
+  EXPECT_FALSE(fs::exists("figure-0001.png"));  // nothing drawn anywhere else instead
 }
 
 // Whatever lies in the output folder, no file is written through a planted

@@ -27,12 +27,13 @@ Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -dpi 96 -noreset \
   9>"$E2E_TMP/displayfd" >"$E2E_TMP/xvfb.log" 2>&1 &
 E2E_PIDS+=("$!")
 for _ in $(seq 1 200); do [ -s "$E2E_TMP/displayfd" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -n1 "$E2E_TMP/displayfd")"
+DISPLAY=":$(head -n1 "$E2E_TMP/displayfd")"
+export DISPLAY
 [ "$DISPLAY" != ":" ] || { log "cannot start Xvfb"; exit 1; }
 
-be16() { printf "\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $(($1 & 255)))"; }
+be16() { printf '%b' "\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $(($1 & 255)))"; }
 be32() { be16 $((($1 >> 16) & 65535)); be16 $(($1 & 65535)); }
-le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
+le16() { printf '%b' "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
 le32() { le16 $(($1 & 65535)); le16 $((($1 >> 16) & 65535)); }
 
 # wave_header RATE DATA_BYTES: 8-bit mono PCM.
@@ -47,8 +48,8 @@ midi_song() {
 }
 # repeat FILE N: FILE's content doubled N times over.
 repeat() {
-  local i
-  for i in $(seq 1 "$2"); do cat "$1" "$1" >"$1.2" && mv "$1.2" "$1"; done
+  local _
+  for _ in $(seq 1 "$2"); do cat "$1" "$1" >"$1.2" && mv "$1.2" "$1"; done
 }
 # note_burst FILE DOUBLINGS TAIL: after a quarter note, note-ons of every
 # key on every channel, all on one tick, then TAIL (escaped bytes) and the
@@ -59,9 +60,9 @@ note_burst() {
     printf -v k '%02x' "$key"
     for ch in 0 1 2 3 4 5 6 7 8 9 a b c d e f; do pattern+="\\x00\\x9$ch\\x$k\\x64"; done
   done
-  printf "$pattern" >"$1.ev"
+  printf '%b' "$pattern" >"$1.ev"
   repeat "$1.ev" "$2"
-  { printf '\x60'; tail -c +2 "$1.ev"; printf "$3"'\xff\x2f\x00'; } >"$1"
+  { printf '\x60'; tail -c +2 "$1.ev"; printf '%b\xff\x2f\x00' "$3"; } >"$1"
   rm -f "$1.ev"
 }
 
@@ -131,7 +132,7 @@ snapshot() { find "$@" -printf '%p %s %m %T@ %l\n' 2>/dev/null | sort; }
 # run CASE DIR ENDING: starts the program and ends it by ENDING (click,
 # term, destroy); sets WINDOW, ENDED (ms) and HWM (kB), and checks the exit.
 run() {
-  local name=$1 dir=$2 ending=$3 t0 t1 i
+  local name=$1 dir=$2 ending=$3 t0 t1
   ZT_BIN="$dir/zolven-taris"
   t0=$(now_ms)
   if [ "${STDERR:-}" = closed ]; then
@@ -159,7 +160,7 @@ run() {
         xdotool search --name "$ZT_WINDOW_NAME" windowclose 2>/dev/null
       fi
       ENDED=-1
-      for i in $(seq 1 500); do
+      for _ in $(seq 1 500); do
         is_running "$ZT_PID" || { ENDED=$(($(now_ms) - t1)); break; }
         sleep 0.01
       done
@@ -228,7 +229,7 @@ for f in figures.jsonl figure-0001.png; do ln -s "$E2E_TMP/victim-part" "$out/$f
 check_eq "planted_part_symlink: render status" 0 "$?"
 check_eq "planted_part_symlink: the link target is untouched" keep "$(cat "$E2E_TMP/victim-part")"
 for f in figures.jsonl figure-0001.png; do
-  [ -f "$out/$f" ] && [ ! -L "$out/$f" ] || fail "planted_part_symlink: $f is not a plain file"
+  if [ ! -f "$out/$f" ] || [ -L "$out/$f" ]; then fail "planted_part_symlink: $f is not a plain file"; fi
 done
 cat "$E2E_TMP/table" >&2
 finish

@@ -172,7 +172,7 @@ int RunRender(const Options& options, std::ostream& err) {
   const fs::path part_jsonl = staging.path() / "figures.jsonl";
   std::ofstream jsonl;
   if (!staging.path().empty()) jsonl.open(part_jsonl, std::ios::binary | std::ios::trunc);
-  if (!jsonl) {
+  if (!jsonl.is_open() || !jsonl) {
     err << "zolven-taris: cannot write into '" << dir.string() << "'\n";
     return 1;
   }
