@@ -10,6 +10,7 @@
 #include <csignal>
 
 #include "surface/key_class.h"
+#include "surface/sdl/display_guard.h"
 #include "surface/sdl/sdl_canvas.h"
 
 namespace zt {
@@ -137,7 +138,7 @@ SdlEvents::SdlEvents(SdlCanvas* canvas) : canvas_(canvas) {
     return;
   }
   // Another client destroying the window is a close request; SDL passes
-  // that on only as a raw window-system event.
+  // that on only as a raw window-system event, or as refused requests.
   x_window_ = info.info.x11.window;
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   auto x = std::make_unique<XConnection>();
@@ -258,6 +259,8 @@ void SdlEvents::Pump() {
   while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
     Dispatch(event);
   }
+  // A window the server no longer knows is as good as closed.
+  if (XWindowRefused(x_window_)) CloseRequested();
   FireTimerIfDue();
   // Repaints asked for by the events just handled.
   if (canvas_ != nullptr) canvas_->Present();
