@@ -45,10 +45,7 @@ std::optional<WaveFormat> ReadWaveHeader(std::span<const uint8_t> head) {
       }
       format = f;
     } else if (IdIs(head, pos, "data")) {
-      if (!format) return std::nullopt;  // samples before their format
-      format->data_offset = body;
-      format->data_bytes = size;
-      return format;
+      return format;  // nothing when the samples come before their format
     }
     // Chunks are padded to an even size.
     pos = body + static_cast<std::size_t>(size) + (size & 1u);

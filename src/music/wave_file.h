@@ -13,8 +13,6 @@ struct WaveFormat {
   uint16_t channels = 0;
   uint32_t sample_rate = 0;
   uint16_t bits_per_sample = 0;
-  uint64_t data_offset = 0;  // where the samples start
-  uint32_t data_bytes = 0;   // as the header states it
 };
 
 // The header must lie in this many leading bytes.

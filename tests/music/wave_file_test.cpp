@@ -70,8 +70,6 @@ TEST(WaveFileTest, AcceptsPlainWavesAndRefusesTheRest) {
     EXPECT_EQ(format.has_value(), c.accepted) << c.name;
     if (format) {
       EXPECT_EQ(format->sample_rate, c.header.rate) << c.name;
-      EXPECT_EQ(format->data_bytes, c.header.data) << c.name;
-      EXPECT_EQ(format->data_offset, Make(c.header).size()) << c.name;
     }
   }
 }
