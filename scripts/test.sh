@@ -50,8 +50,8 @@ unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 stage "fuzz targets (clang, libFuzzer), ${fuzz_seconds} s each"
 if CC=clang CXX=clang++ cmake -S . -B build/test-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZT_BUILD_TESTS=OFF -DZT_BUILD_BENCH=OFF >/dev/null &&
-  cmake --build build/test-fuzz -j "$jobs" --target zt_fuzz_midi zt_fuzz_mci; then
-  for target in midi mci; do
+  cmake --build build/test-fuzz -j "$jobs" --target zt_fuzz_midi zt_fuzz_mci zt_fuzz_wave; then
+  for target in midi mci wave; do
     # New inputs go to a scratch folder; the checked-in seeds stay as they are.
     scratch=build/test-fuzz/corpus-$target
     mkdir -p "$scratch"

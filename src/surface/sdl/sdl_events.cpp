@@ -10,6 +10,7 @@
 #include <csignal>
 
 #include "surface/key_class.h"
+#include "surface/sdl/display_guard.h"
 #include "surface/sdl/sdl_canvas.h"
 
 namespace zt {
@@ -136,6 +137,10 @@ SdlEvents::SdlEvents(SdlCanvas* canvas) : canvas_(canvas) {
       info.subsystem != SDL_SYSWM_X11) {
     return;
   }
+  // Another client destroying the window is a close request; SDL passes
+  // that on only as a raw window-system event, or as refused requests.
+  x_window_ = info.info.x11.window;
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   auto x = std::make_unique<XConnection>();
   x->library = SDL_LoadObject("libX11.so.6");
   if (x->library == nullptr) return;
@@ -219,6 +224,16 @@ void SdlEvents::Dispatch(const SDL_Event& event) {
           break;
       }
       break;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    case SDL_SYSWMEVENT:
+      if (x_window_ != 0 && event.syswm.msg != nullptr &&
+          event.syswm.msg->subsystem == SDL_SYSWM_X11 &&
+          event.syswm.msg->msg.x11.event.type == DestroyNotify &&
+          event.syswm.msg->msg.x11.event.xdestroywindow.window == x_window_) {
+        CloseRequested();
+      }
+      break;
+#endif
     case SDL_RENDER_TARGETS_RESET:
     case SDL_RENDER_DEVICE_RESET:
       if (canvas_ != nullptr) canvas_->Invalidate();
@@ -244,6 +259,8 @@ void SdlEvents::Pump() {
   while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
     Dispatch(event);
   }
+  // A window the server no longer knows is as good as closed.
+  if (XWindowRefused(x_window_)) CloseRequested();
   FireTimerIfDue();
   // Repaints asked for by the events just handled.
   if (canvas_ != nullptr) canvas_->Present();
