@@ -9,9 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 run_tests=0
 [ "${1:-}" = "--test" ] && run_tests=1
-packages=(cmake make zip g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nsis)
-[ $run_tests -eq 1 ] && packages+=(wine wine64 googletest xvfb x11-utils xdotool python3)
-scripts/deps.sh "${packages[@]}"
+scripts/deps.sh "$([ $run_tests -eq 1 ] && echo windows-test || echo windows)"
 jobs=${ZT_JOBS:-2}
 build=build/windows
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
