@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/runner/saver_win32.h"
+#include "music/midi_builder.h"
 #include "surface/os/system_clock.h"
 #include "surface/win32/gdi_text.h"
 #include "surface/win32/win32_audio.h"
@@ -269,6 +270,39 @@ TEST(Win32Audio, AMissingSongFailsWithoutWaitingForever) {
       audio.MciSendString("open C:\\no\\such\\zt-bgm.mid alias bgm", reply, sizeof reply);
   EXPECT_NE(result, 0u);
   EXPECT_EQ(audio.SndPlaySound("C:\\no\\such\\zt-bgm.wav", kSndFilename | kSndLoop | kSndAsync), 0);
+}
+
+TEST(Win32Audio, OnlyCheckedMusicReachesTheSystem) {
+  const std::string folder = Win32Host().AppPath();
+  auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
+    const std::string path = folder + "\\" + name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path;
+  };
+  // A second of 8-bit mono silence at 8 kHz.
+  std::vector<uint8_t> wave = {'R', 'I', 'F',  'F',  0x44, 0x1F, 0,    0,    'W',  'A', 'V',
+                               'E', 'f', 'm',  't',  ' ',  16,   0,    0,    0,    1,   0,
+                               1,   0,   0x40, 0x1F, 0,    0,    0x40, 0x1F, 0,    0,   1,
+                               0,   8,   0,    'd',  'a',  't',  'a',  0x40, 0x1F, 0,   0};
+  wave.resize(wave.size() + 8000, 0x80);
+  const std::string good_wave = write("zt-good.wav", wave);
+  const std::string song = write("zt-good.mid", test::HeldChordSong(1500));
+  std::vector<uint8_t> bad = test::HeldChordSong(1500);
+  bad.resize(bad.size() / 2);  // a song cut short
+  const std::string cut = write("zt-cut.mid", bad);
+  const std::string midi_as_wave = write("zt-midi.wav", test::HeldChordSong(1500));
+  EXPECT_TRUE(WaveAcceptable(good_wave));
+  EXPECT_FALSE(WaveAcceptable(midi_as_wave));
+  EXPECT_TRUE(MidiAcceptable(song));
+  EXPECT_FALSE(MidiAcceptable(cut));
+  EXPECT_FALSE(MidiAcceptable(good_wave));
+  EXPECT_FALSE(MidiAcceptable(folder));
+  Win32Audio audio(2000);
+  char reply[50] = {};
+  EXPECT_EQ(audio.MciSendString("open " + cut + " alias bgm", reply, sizeof reply), 296u);
+  for (const std::string& path : {good_wave, song, cut, midi_as_wave}) DeleteFileA(path.c_str());
 }
 
 TEST(SaverSettings, StoredAndReadBackWithBadValuesGivingTheDefaults) {

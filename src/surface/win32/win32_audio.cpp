@@ -4,7 +4,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <variant>
 #include <vector>
+
+#include "surface/mci/midi_file.h"
+#include "surface/mci/wave_file.h"
+#include "surface/win32/gdi_handle.h"
 
 namespace zt {
 
@@ -50,6 +56,43 @@ bool FileWithin(const std::string& path, uint64_t limit) {
   return size <= limit;
 }
 
+namespace {
+
+// Up to `limit` + 1 bytes from the start, so an oversized file shows.
+std::optional<std::vector<uint8_t>> ReadHead(const std::string& path, size_t limit) {
+  const HANDLE opened = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
+  KernelHandle file(opened);
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  while (bytes.size() <= limit) {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(sizeof chunk, limit + 1 - bytes.size()));
+    if (!ReadFile(file.get(), chunk, want, &got, nullptr)) return std::nullopt;
+    if (got == 0) break;
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+bool WaveAcceptable(const std::string& path) {
+  if (!FileWithin(path, kMaxWaveFileBytes)) return false;
+  const std::optional<std::vector<uint8_t>> head = ReadHead(path, kWaveHeaderBytes - 1);
+  return head && ReadWaveHeader(*head).has_value();
+}
+
+bool MidiAcceptable(const std::string& path) {
+  if (!FileWithin(path, kMaxMidiFileBytes)) return false;
+  const std::optional<std::vector<uint8_t>> bytes = ReadHead(path, kMaxMidiFileBytes);
+  if (!bytes || bytes->size() > kMaxMidiFileBytes) return false;
+  const MidiResult info = ReadMidiFile(*bytes);
+  const MidiSummary* summary = std::get_if<MidiSummary>(&info);
+  return summary != nullptr && !CheckMidiLoad(*summary);
+}
+
 Win32Audio::Win32Audio(int32_t deadline_ms)
     : deadline_ms_(deadline_ms), worker_(std::make_shared<Worker>()) {
   std::thread([worker = worker_] { worker->Loop(); }).detach();
@@ -89,7 +132,7 @@ int32_t Win32Audio::SndPlaySound(std::string_view file_name, uint32_t flags) {
   std::string name(file_name);
   call->work = [name, flags](Call& c) {
     const bool is_file = (flags & kSndFilename) != 0 && !name.empty();
-    if (is_file && !FileWithin(name, kMaxWaveFileBytes)) {
+    if (is_file && !WaveAcceptable(name)) {
       c.result = 0;
       return;
     }
@@ -119,8 +162,8 @@ uint32_t Win32Audio::MciSendString(std::string_view command, char* reply, uint32
   std::string text(command);
   call->work = [text](Call& c) {
     const std::string path = OpenedPath(text);
-    if (!path.empty() && !FileWithin(path, kMaxMidiFileBytes32)) {
-      c.result = MCIERR_FILE_NOT_FOUND;
+    if (!path.empty() && !MidiAcceptable(path)) {
+      c.result = FileWithin(path, kMaxMidiFileBytes) ? MCIERR_INVALID_FILE : MCIERR_FILE_NOT_FOUND;
       return;
     }
     c.result =

@@ -20,10 +20,12 @@
 
 namespace zt {
 
-// Music files larger than these are not handed to the system: the wave
-// player reads a whole file into memory, the sequencer parses all of it.
+// What the system is handed is checked first, on the sound thread, with
+// the readers every binding shares: a wave file of at most this size (the
+// wave player reads it whole) whose header ReadWaveHeader accepts; a MIDI
+// song of at most kMaxMidiFileBytes that ReadMidiFile reads and
+// CheckMidiLoad passes.
 inline constexpr uint64_t kMaxWaveFileBytes = 64ull << 20;
-inline constexpr uint64_t kMaxMidiFileBytes32 = 16ull << 20;
 
 // MCIERR_DEVICE_NOT_READY: the answer to a call that missed its deadline.
 inline constexpr uint32_t kMciErrNotReady = 276;
@@ -51,5 +53,8 @@ class Win32Audio : public Audio {
 
 // True when `path` names a file no larger than `limit` bytes.
 bool FileWithin(const std::string& path, uint64_t limit);
+// The checks above.
+bool WaveAcceptable(const std::string& path);
+bool MidiAcceptable(const std::string& path);
 
 }  // namespace zt
