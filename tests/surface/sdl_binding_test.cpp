@@ -99,9 +99,9 @@ class SdlSessionTest : public ::testing::Test {
     std::string error;
     session_ = OpenSdlSession(options, error);
     if (!session_) GTEST_SKIP() << "no off-screen video: " << error;
-    session_->events().SetHandlers(EventHandlers{[this] { ++clicks_; },
-                                                 [this](char c) { keys_.push_back(c); },
-                                                 [this] { ++closes_; }, [this] { ++ticks_; }});
+    session_->events().SetHandlers(
+        EventHandlers{[this] { ++clicks_; }, [this](char c) { keys_.push_back(c); },
+                      [this] { ++closes_; }, [this] { ++ticks_; }, nullptr});
   }
   void TearDown() override {
     session_.reset();
@@ -230,7 +230,7 @@ TEST_F(SdlSessionTest, ClicksAndCharacterKeysReachTheirHandlers) {
 
 TEST_F(SdlSessionTest, ProgramExitLeavesThePumpAndLaterEventsWait) {
   session_->events().SetHandlers(
-      EventHandlers{[] { throw ProgramExit{0}; }, nullptr, nullptr, nullptr});
+      EventHandlers{[] { throw ProgramExit{0}; }, nullptr, nullptr, nullptr, nullptr});
   SDL_Event click{};
   click.type = SDL_MOUSEBUTTONDOWN;
   Push(click);

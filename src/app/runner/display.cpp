@@ -4,8 +4,8 @@
 
 #include "app/form1.h"
 #include "app/options.h"
+#include "app/runner/scene_run.h"
 #include "surface/os/posix_host.h"
-#include "surface/random.h"
 #include "surface/sdl/sdl_audio.h"
 #include "surface/sdl/sdl_canvas.h"
 #include "surface/sdl/sdl_events.h"
@@ -20,16 +20,13 @@ namespace {
 template <typename Session>
 int RunOn(Session& session, const Options& options, PosixHost& host) {
   SdlAudio audio;
-  SeededRandom random(session.clock(), options.seed);
-  Platform platform{session.canvas(), session.events(), session.clock(), random, host, audio,
-                    nullptr};
-  SceneState state;
   FormOptions form_options;
   if (options.windowed) {
     form_options.hide_cursor = false;
     form_options.topmost = false;
   }
-  return RunForm(state, platform, form_options);
+  return RunScene(session.canvas(), session.events(), session.clock(), host, audio, options,
+                  form_options);
 }
 
 }  // namespace
@@ -61,7 +58,7 @@ int RunDisplay(const Options& options) {
 
   SdlOptions sdl;
   sdl.force_8bit = options.colors256;
-  sdl.display_index = options.display;
+  sdl.display_index = options.monitor.value_or(0);
   sdl.windowed = options.windowed;
   sdl.window_width = options.window_width;
   sdl.window_height = options.window_height;

@@ -6,8 +6,8 @@
 #include "app/form1.h"
 #include "app/options.h"
 #include "app/runner/hack_target.h"
+#include "app/runner/scene_run.h"
 #include "surface/headless/headless.h"
-#include "surface/random.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/x11/x11_canvas.h"
 #include "surface/x11/x11_events.h"
@@ -38,17 +38,14 @@ int RunHack(const Options& options) {
   }
   HeadlessHost host;
   SilentAudio audio;
-  SeededRandom random(session->clock(), options.seed);
-  Platform platform{
-      session->canvas(), session->events(), session->clock(), random, host, audio, nullptr};
-  SceneState state;
   FormOptions form_options;
   form_options.hide_cursor = false;
   form_options.topmost = false;
   form_options.music = false;
   form_options.single_instance = false;
   form_options.input_ends = false;
-  return RunForm(state, platform, form_options);
+  return RunScene(session->canvas(), session->events(), session->clock(), host, audio, options,
+                  form_options);
 }
 
 }  // namespace zt

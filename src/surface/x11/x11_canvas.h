@@ -52,6 +52,10 @@ class X11Canvas : public LayeredCanvas {
   // Puts what changed since the last call, everything after Invalidate().
   void Present();
   void Invalidate() { whole_ = true; }
+  void Resize(int32_t width, int32_t height) override {
+    LayeredCanvas::Resize(width, height);
+    whole_ = true;
+  }
   // Another colormap replaced the private one: the full-screen window,
   // which covers everything, takes it back.
   void ColormapLost();
