@@ -62,17 +62,6 @@ INSTANTIATE_TEST_SUITE_P(Formats, ConvertRowTest,
                                            FormatCase{SDL_PIXELFORMAT_RGB24, 0x563412},
                                            FormatCase{SDL_PIXELFORMAT_BGR24, 0x123456}));
 
-TEST(TwipsPerPixelTest, FromDpi) {
-  EXPECT_EQ(TwipsPerPixelForDpi(96), 15);
-  EXPECT_EQ(TwipsPerPixelForDpi(120), 12);
-  EXPECT_EQ(TwipsPerPixelForDpi(100), 14);  // 14.4
-  EXPECT_EQ(TwipsPerPixelForDpi(93.5f), 15);
-  EXPECT_EQ(TwipsPerPixelForDpi(0), 15);
-  EXPECT_EQ(TwipsPerPixelForDpi(-96), 15);
-  EXPECT_EQ(TwipsPerPixelForDpi(5000), 15);
-  EXPECT_EQ(TwipsPerPixelForDpi(std::nanf("")), 15);
-}
-
 TEST(SdlClockTest, TimerAgreesWithTheCalendar) {
   SdlClock clock;
   const CalendarTime now = clock.Now();

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string_view>
 
+#include "surface/dpi/dpi.h"
 #include "surface/sdl/display_guard.h"
 #include "surface/sdl/sdl_canvas.h"
 #include "surface/sdl/sdl_clock.h"
@@ -46,11 +48,6 @@ void SetHints() {
 }
 
 }  // namespace
-
-double TwipsPerPixelForDpi(float dpi) {
-  if (!std::isfinite(dpi) || dpi < 30.0f || dpi > 1000.0f) return 15;
-  return std::nearbyint(1440.0 / dpi);
-}
 
 // Declared in destruction order last to first.
 struct SdlSession::Parts {
@@ -107,7 +104,11 @@ std::unique_ptr<SdlSession> OpenSdlSession(const SdlOptions& options, std::strin
   if (SDL_GetDisplayDPI(display, nullptr, &hdpi, nullptr) != 0) hdpi = 0;
 
   CanvasConfig config;
-  config.twips_per_pixel = TwipsPerPixelForDpi(hdpi);
+  // On X the server's word, as the other modes take it; elsewhere SDL's.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  std::optional<double> x_twips;
+  if (driver != nullptr && std::string_view(driver) == "x11") x_twips = XServerTwipsPerPixel();
+  config.twips_per_pixel = x_twips ? *x_twips : TwipsPerPixelForDpi(hdpi);
   config.bits_per_pixel = options.force_8bit ? 8 : parts->desktop_bpp;
   Uint32 flags = SDL_WINDOW_HIDDEN;
   if (options.windowed) {

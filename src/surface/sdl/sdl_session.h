@@ -50,8 +50,4 @@ class SdlSession {
 // when there is no display or the window cannot be shown.
 std::unique_ptr<SdlSession> OpenSdlSession(const SdlOptions& options, std::string& error);
 
-// Twips per pixel for a display of `dpi` dots per inch: 1440 / dpi rounded,
-// 15 when the system reports nothing believable.
-double TwipsPerPixelForDpi(float dpi);
-
 }  // namespace zt

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "surface/dpi/dpi.h"
 #include "surface/sdl/sdl_clock.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/sdl/sdl_session.h"
@@ -116,10 +117,7 @@ std::unique_ptr<X11Session> OpenX11Session(const X11Options& options, std::strin
   CanvasConfig config;
   config.width = attributes.width;
   config.height = attributes.height;
-  Screen* screen = attributes.screen;
-  const double mm = WidthMMOfScreen(screen);
-  const float dpi = mm > 0 ? static_cast<float>(WidthOfScreen(screen) * 25.4 / mm) : 0.0f;
-  config.twips_per_pixel = TwipsPerPixelForDpi(dpi);
+  config.twips_per_pixel = TwipsPerPixelOfScreen(display, XScreenNumberOfScreen(attributes.screen));
   config.bits_per_pixel = options.force_8bit ? 8 : 32;
   parts->canvas = std::make_unique<X11Canvas>(display, window, attributes.visual, attributes.depth,
                                               config, &parts->text);
@@ -176,9 +174,7 @@ std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options
   CanvasConfig config;
   config.width = options.windowed ? std::max(options.window_width, 1) : screen_w;
   config.height = options.windowed ? std::max(options.window_height, 1) : screen_h;
-  const int mm = DisplayWidthMM(display, screen);
-  const float dpi = mm > 0 ? static_cast<float>(screen_w * 25.4 / mm) : 0.0f;
-  config.twips_per_pixel = TwipsPerPixelForDpi(dpi);
+  config.twips_per_pixel = TwipsPerPixelOfScreen(display, screen);
   config.bits_per_pixel = 8;
 
   // All 256 cells writable: the window's logical palette lives there.
