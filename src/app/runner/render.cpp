@@ -1,17 +1,21 @@
 #include "app/runner/render.h"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 
 #include "app/form1.h"
+#include "app/runner/render_progress.h"
 #include "surface/headless/headless.h"
 #include "surface/random.h"
 #include "surface/text/font_rasterizer.h"
@@ -65,8 +69,9 @@ struct RenderFailed {
 // Records each figure as the scene cycle draws it and stops after the last.
 class RenderObserver : public SceneObserver {
  public:
-  RenderObserver(const Options& options, const LayeredCanvas& canvas, std::ostream& jsonl)
-      : options_(options), canvas_(canvas), jsonl_(jsonl) {}
+  RenderObserver(const Options& options, const LayeredCanvas& canvas, std::ostream& jsonl,
+                 RenderProgress& progress)
+      : options_(options), canvas_(canvas), jsonl_(jsonl), progress_(progress) {}
 
   void OnStatusLine(const std::string& text, float x, float y) override {
     status_line_ = "{\"text\":" + JsonString(text) + ",\"x\":" + Shortest(x) +
@@ -113,6 +118,7 @@ class RenderObserver : public SceneObserver {
            << ",\"image\":" << image << "}\n";
     status_line_.clear();
     if (!jsonl_) throw RenderFailed{"cannot write figures.jsonl"};
+    progress_.FigureDone(figure_);
     if (figure_ >= options_.figures) throw ProgramExit{0};
   }
 
@@ -120,6 +126,7 @@ class RenderObserver : public SceneObserver {
   const Options& options_;
   const LayeredCanvas& canvas_;
   std::ostream& jsonl_;
+  RenderProgress& progress_;
   int64_t figure_ = 0;
   int64_t steps_ = 0;
   std::string head_;
@@ -153,7 +160,9 @@ int RunRender(const Options& options, std::ostream& err) {
   SeededRandom random(clock, seed);
   HeadlessHost host;
   SilentAudio audio;
-  RenderObserver observer(options, canvas, jsonl);
+  // Progress only for a person watching a terminal.
+  RenderProgress progress(err, &err == &std::cerr && isatty(STDERR_FILENO) == 1, options.figures);
+  RenderObserver observer(options, canvas, jsonl, progress);
   Platform platform{canvas, events, clock, random, host, audio, &observer};
 
   SceneState state;
@@ -164,6 +173,7 @@ int RunRender(const Options& options, std::ostream& err) {
     // Ends after the last figure is written.
     RunForm(state, platform, form_options);
   } catch (const RenderFailed& failure) {
+    progress.Clear();
     jsonl.close();
     fs::remove(part_jsonl, ec);
     err << "zolven-taris: " << failure.message << "\n";
@@ -177,9 +187,11 @@ int RunRender(const Options& options, std::ostream& err) {
   }
   fs::rename(part_jsonl, final_jsonl, ec);
   if (ec) {
+    progress.Clear();
     err << "zolven-taris: cannot write figures.jsonl\n";
     return 1;
   }
+  progress.Finish(options.figures, dir.string());
   return 0;
 }
 
