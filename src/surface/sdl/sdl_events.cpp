@@ -208,8 +208,18 @@ void SdlEvents::Dispatch(const SDL_Event& event) {
         case SDL_WINDOWEVENT_CLOSE:
           CloseRequested();
           break;
-        case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+          // The picture starts over at the new size rather than being
+          // stretched or cut.
+          if (canvas_ != nullptr && event.window.data1 > 0 && event.window.data2 > 0 &&
+              (event.window.data1 != canvas_->Width() || event.window.data2 != canvas_->Height())) {
+            canvas_->Resize(event.window.data1, event.window.data2);
+            if (handlers_.size_changed)
+              handlers_.size_changed(event.window.data1, event.window.data2);
+          }
+          if (canvas_ != nullptr) canvas_->Invalidate();
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_RESIZED:
         case SDL_WINDOWEVENT_SHOWN:
         case SDL_WINDOWEVENT_RESTORED:

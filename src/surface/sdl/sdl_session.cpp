@@ -112,6 +112,8 @@ std::unique_ptr<SdlSession> OpenSdlSession(const SdlOptions& options, std::strin
   config.bits_per_pixel = options.force_8bit ? 8 : parts->desktop_bpp;
   Uint32 flags = SDL_WINDOW_HIDDEN;
   if (options.windowed) {
+    // Resizable and maximisable; the scene follows the size.
+    flags |= SDL_WINDOW_RESIZABLE;
     config.width = std::max(options.window_width, 1);
     config.height = std::max(options.window_height, 1);
     parts->window.reset(SDL_CreateWindow("Zolven Taris", SDL_WINDOWPOS_CENTERED_DISPLAY(display),

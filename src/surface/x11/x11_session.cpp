@@ -205,13 +205,13 @@ std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options
   Window colormap_windows[] = {window};
   XSetWMColormapWindows(display, window, colormap_windows, 1);
   if (options.windowed) {
-    // A fixed size: the scene is laid out for it.
+    // Any size from 64x64: the scene starts over at each.
     XSizeHints hints{};
-    hints.flags = PPosition | PMinSize | PMaxSize;
+    hints.flags = PPosition | PMinSize;
     hints.x = x;
     hints.y = y;
-    hints.min_width = hints.max_width = config.width;
-    hints.min_height = hints.max_height = config.height;
+    hints.min_width = 64;
+    hints.min_height = 64;
     XSetWMNormalHints(display, window, &hints);
   }
   XSync(display, False);
