@@ -29,6 +29,8 @@ struct X11CanvasOptions {
   // The own window's private colormap of 256 writable cells, 0 for none.
   // With it the canvas keeps palette indexes and shows them through it.
   Colormap colormap = 0;
+  // SetCursorPos moves the pointer (the full-screen window only).
+  bool warp_pointer = true;
 };
 
 class X11Canvas : public LayeredCanvas {
