@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <random>
@@ -37,16 +38,9 @@ int RunOn(Session& session, const Options& options, Host& host, FormOptions form
                   form_options);
 }
 
+class MonitorChildren;
 int RunOnX11(const X11ScreenOptions& x11, const Options& options, Host& host,
-             FormOptions form_options) {
-  std::string error;
-  std::unique_ptr<X11Session> session = OpenX11ScreenSession(x11, error);
-  if (!session) {
-    std::cerr << error << "\n";
-    return 1;
-  }
-  return RunOn(*session, options, host, form_options);
-}
+             FormOptions form_options, MonitorChildren* children);
 
 // The scenes of the other monitors run in processes of their own, as a
 // screen-saver daemon runs one hack per monitor: each scene's loop owns its
@@ -56,8 +50,12 @@ class MonitorChildren {
   MonitorChildren() = default;
   MonitorChildren(const MonitorChildren&) = delete;
   MonitorChildren& operator=(const MonitorChildren&) = delete;
-  // Stops every child, waiting a bounded time before forcing it.
-  ~MonitorChildren() {
+  ~MonitorChildren() { Stop(); }
+
+  // Stops every child, waiting a bounded time before forcing it. Called
+  // while the quit signals are still ours, so a child's last word cannot
+  // end this process untidily.
+  void Stop() {
     if (pids_.empty()) return;
     // The children's own ends signal us; we are ending already.
     for (const int sig : {SIGTERM, SIGINT, SIGHUP}) signal(sig, SIG_IGN);
@@ -73,6 +71,7 @@ class MonitorChildren {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
     }
+    pids_.clear();
   }
 
   // Starts the scene of `area` in a child; in the child it never returns.
@@ -80,6 +79,10 @@ class MonitorChildren {
     // A scene of its own: a fixed seed stays reproducible, monitor by monitor.
     options.seed = options.seed ? *options.seed + pids_.size() + 1 : std::random_device{}();
     const pid_t parent = getpid();
+    // Nothing buffered is written twice.
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid < 0) {
       std::cerr << "zolven-taris: cannot start the scene of a monitor; it stays uncovered\n";
@@ -101,9 +104,11 @@ class MonitorChildren {
       FormOptions form_options;
       form_options.music = false;
       form_options.single_instance = false;
-      status = RunOnX11(x11, options, host, form_options);
+      status = RunOnX11(x11, options, host, form_options, nullptr);
     }
-    kill(parent, SIGTERM);
+    // A click or key here ends the whole program; a monitor that could not
+    // be drawn on only stays uncovered.
+    if (status == 0) kill(parent, SIGTERM);
     std::cout.flush();
     std::cerr.flush();
     _exit(status);
@@ -112,6 +117,19 @@ class MonitorChildren {
  private:
   std::vector<pid_t> pids_;
 };
+
+int RunOnX11(const X11ScreenOptions& x11, const Options& options, Host& host,
+             FormOptions form_options, MonitorChildren* children) {
+  std::string error;
+  std::unique_ptr<X11Session> session = OpenX11ScreenSession(x11, error);
+  if (!session) {
+    std::cerr << error << "\n";
+    return 1;
+  }
+  const int status = RunOn(*session, options, host, form_options);
+  if (children != nullptr) children->Stop();
+  return status;
+}
 
 }  // namespace
 
@@ -154,7 +172,7 @@ int RunDisplay(const Options& options) {
         }
       }
     }
-    return RunOnX11(x11, options, host, FormOptions{});
+    return RunOnX11(x11, options, host, FormOptions{}, &children);
   }
 
   SdlOptions sdl;
