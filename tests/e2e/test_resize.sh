@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A window that changes size gets a fresh scene at the new size within a
-# second: a hack's window (as XScreenSaver's preview does) and --window.
+# second: a hack's window (as XScreenSaver's preview does), --window, and the
+# full screen and the root window when the monitor's mode changes.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh" "$@"
@@ -41,4 +42,17 @@ check_gradient "--window at 640x480" "$wx" "$wy" 640 480
 click $((wx + 320)) $((wy + 240))
 wait_exit "$ZT_PID" 5
 check_eq "a click ends it" 0 "$EXIT_STATUS"
+
+log "--- a new monitor mode: the full screen and --root follow it"
+for step in "full 800 600" "root 640 480"; do
+  read -r mode w h <<<"$step"
+  if [ "$mode" = full ]; then start_program; wait_window 10000; else start_program --root; fi
+  sleep 1
+  "$ZT_PROBE" screen-size "$w" "$h" || fail "cannot set the mode ${w}x$h"
+  sleep 1
+  check_gradient "$mode at ${w}x$h" 0 0 "$w" "$h"
+  kill -TERM "$ZT_PID"
+  wait_exit "$ZT_PID" 5
+  check_eq "$mode: SIGTERM ends it" 0 "$EXIT_STATUS"
+done
 finish

@@ -35,7 +35,8 @@ int Usage() {
       "       pointer | windows NAME | wait-window NAME TIMEOUT_MS | shot FILE.ppm |\n"
       "       geometry NAME | depth | hash x0 y0 x1 y1 | wm-state NAME |\n"
       "       cursor-visible | make-window W H X Y | destroy-window ID | close NAME |\n"
-      "       palette-miss FILE.png x0 y0 x1 y1 | click-exit PID | set-monitors WxH+X+Y...\n");
+      "       palette-miss FILE.png x0 y0 x1 y1 | click-exit PID | set-monitors WxH+X+Y... |\n"
+      "       screen-size W H\n");
   return 2;
 }
 
@@ -403,6 +404,37 @@ int main(int argc, char** argv) {
     XRRFreeScreenResources(resources);
     XSync(d, False);
     return 0;
+  }
+  if (command == "screen-size" && argc == 4) {
+    // A new monitor mode: the output switches to a mode of that size and the
+    // screen takes the size, as a desktop's display settings do.
+    const Window root = DefaultRootWindow(d);
+    const int w = arg(2), h = arg(3);
+    XRRScreenResources* resources = XRRGetScreenResources(d, root);
+    if (resources == nullptr || resources->noutput < 1 || resources->ncrtc < 1) return 1;
+    std::string name = std::to_string(w) + "x" + std::to_string(h) + "-zt";
+    XRRModeInfo mode{};
+    mode.name = name.data();
+    mode.nameLength = static_cast<unsigned>(name.size());
+    mode.width = static_cast<unsigned>(w);
+    mode.height = static_cast<unsigned>(h);
+    mode.hTotal = mode.width;
+    mode.vTotal = mode.height;
+    mode.dotClock = 60ul * mode.hTotal * mode.vTotal;
+    const RRMode id = XRRCreateMode(d, root, &mode);
+    XRRAddOutputMode(d, resources->outputs[0], id);
+    XRRFreeScreenResources(resources);
+    resources = XRRGetScreenResources(d, root);
+    // A larger screen first, then the mode; a smaller mode first, then the screen.
+    if (w > DisplayWidth(d, 0) || h > DisplayHeight(d, 0)) {
+      XRRSetScreenSize(d, root, w, h, w * 254 / 960, h * 254 / 960);
+    }
+    const Status status = XRRSetCrtcConfig(d, resources, resources->crtcs[0], CurrentTime, 0, 0, id,
+                                           RR_Rotate_0, resources->outputs, 1);
+    XRRSetScreenSize(d, root, w, h, w * 254 / 960, h * 254 / 960);
+    XRRFreeScreenResources(resources);
+    XSync(d, False);
+    return status == RRSetConfigSuccess ? 0 : 1;
   }
   if (command == "make-window" && argc == 6) {
     // A plain mapped window for a program to draw into: prints its id and

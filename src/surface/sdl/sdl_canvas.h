@@ -57,6 +57,7 @@ class SdlCanvas : public LayeredCanvas {
   // the session warps it here again afterwards.
   const std::optional<SDL_Point>& LastWarp() const { return last_warp_; }
   SDL_Window* Window() const { return window_; }
+  bool Windowed() const { return options_.windowed; }
 
  private:
   struct RendererDeleter {

@@ -118,6 +118,11 @@ struct SdlEvents::XConnection {
   int fd = -1;
   int (*events_queued)(Display*, int) = nullptr;
   int (*flush)(Display*) = nullptr;
+  // The full-screen window follows the screen's size (a new monitor mode)
+  // where no window manager does it.
+  Window root = 0;
+  Window window = 0;
+  int (*move_resize)(Display*, Window, int, int, unsigned, unsigned) = nullptr;
 #endif
   ~XConnection() {
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -147,7 +152,27 @@ SdlEvents::SdlEvents(SdlCanvas* canvas) : canvas_(canvas) {
   if (number == nullptr || x->events_queued == nullptr || x->flush == nullptr) return;
   x->display = info.info.x11.display;
   x->fd = number(x->display);
-  if (x->fd >= 0) x_ = std::move(x);
+  if (x->fd < 0) return;
+  using AttributesFn = Status (*)(Display*, Window, XWindowAttributes*);
+  using SelectFn = int (*)(Display*, Window, long);
+  auto attributes =
+      reinterpret_cast<AttributesFn>(SDL_LoadFunction(x->library, "XGetWindowAttributes"));
+  auto select = reinterpret_cast<SelectFn>(SDL_LoadFunction(x->library, "XSelectInput"));
+  x->move_resize = reinterpret_cast<int (*)(Display*, Window, int, int, unsigned, unsigned)>(
+      SDL_LoadFunction(x->library, "XMoveResizeWindow"));
+  XWindowAttributes window{};
+  if (!canvas_->Windowed() && attributes != nullptr && select != nullptr &&
+      x->move_resize != nullptr && attributes(x->display, info.info.x11.window, &window) != 0) {
+    XWindowAttributes root{};
+    if (attributes(x->display, window.root, &root) != 0) {
+      // Added to what SDL itself listens for on the root window.
+      select(x->display, window.root, root.your_event_mask | StructureNotifyMask);
+      x->root = window.root;
+      x->window = info.info.x11.window;
+      SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    }
+  }
+  x_ = std::move(x);
 #endif
 }
 
@@ -229,6 +254,21 @@ void SdlEvents::Dispatch(const SDL_Event& event) {
           break;
       }
       break;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    case SDL_SYSWMEVENT:
+      // The screen changed size: the window takes the new size, and the
+      // size change that follows starts the scene over.
+      if (x_ && x_->root != 0 && event.syswm.msg != nullptr &&
+          event.syswm.msg->subsystem == SDL_SYSWM_X11) {
+        const XEvent& xevent = event.syswm.msg->msg.x11.event;
+        if (xevent.type == ConfigureNotify && xevent.xconfigure.window == x_->root) {
+          x_->move_resize(x_->display, x_->window, 0, 0,
+                          static_cast<unsigned>(xevent.xconfigure.width),
+                          static_cast<unsigned>(xevent.xconfigure.height));
+        }
+      }
+      break;
+#endif
     case SDL_RENDER_TARGETS_RESET:
     case SDL_RENDER_DEVICE_RESET:
       if (canvas_ != nullptr) canvas_->Invalidate();
