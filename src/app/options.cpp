@@ -111,7 +111,7 @@ namespace {
 
 // One option: its name without dashes, whether a value follows, and what it
 // does to the options; an empty return means it was taken.
-struct OptionSpec {
+struct OptionEntry {
   std::string_view name;
   bool takes_value;
   std::string (*apply)(Options& o, const std::string& value);
@@ -164,7 +164,7 @@ std::string ApplyDisplay(Options& o, const std::string& v) {
   return {};
 }
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"help", false, [](Options& o, const std::string&) { return o.help = true, std::string(); }},
     {"h", false, [](Options& o, const std::string&) { return o.help = true, std::string(); }},
     {"version", false,
@@ -268,21 +268,21 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     } else {
       return fail("unknown option '" + arg + "'");
     }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& candidate : kOptions) {
-      if (candidate.name == name) spec = &candidate;
+    const OptionEntry* entry = nullptr;
+    for (const OptionEntry& candidate : kOptions) {
+      if (candidate.name == name) entry = &candidate;
     }
-    if (spec == nullptr) return fail("unknown option '" + arg + "'");
+    if (entry == nullptr) return fail("unknown option '" + arg + "'");
     std::string value;
-    if (spec->takes_value) {
+    if (entry->takes_value) {
       if (i + 1 >= args.size()) {
         // The option's own message names what it needs.
-        std::string why = spec->apply(o, std::string());
-        return fail(why.empty() ? "--" + std::string(spec->name) + " needs a value" : why);
+        std::string why = entry->apply(o, std::string());
+        return fail(why.empty() ? "--" + std::string(entry->name) + " needs a value" : why);
       }
       value = args[++i];
     }
-    if (std::string why = spec->apply(o, value); !why.empty()) return fail(why);
+    if (std::string why = entry->apply(o, value); !why.empty()) return fail(why);
   }
   if (!o.render_dir && (o.no_images || o.size_given || o.start_time || o.figures != 1)) {
     return fail("--figures, --size, --start-time and --no-images go with --render");
