@@ -8,8 +8,24 @@ source "$here/lib.sh" "$@"
 # shellcheck source=hack_lib.sh
 source "$here/hack_lib.sh"
 
+# xvfb_displayfd XVFB_ARGS...: a server on a display number the server picks
+# itself, so parallel runs cannot meet on one; sets DISPLAY.
+xvfb_displayfd() {
+  local fifo="$E2E_TMP/displayfd.$RANDOM" number="" fd
+  need Xvfb xdotool "$ZT_PROBE"
+  mkfifo "$fifo"
+  Xvfb -displayfd 9 -nolisten tcp -dpi 96 -noreset "$@" 9>"$fifo" >"$E2E_TMP/xvfb.log" 2>&1 &
+  E2E_PIDS+=("$!")
+  exec {fd}<"$fifo"
+  read -r -t 10 number <&"$fd"
+  exec {fd}<&-
+  [ -n "$number" ] || { log "cannot start Xvfb"; exit 1; }
+  export DISPLAY=":$number"
+  log "Xvfb on $DISPLAY ($*)"
+}
+
 log "--- two screens: DISPLAY=:N.1 and -display :N.1"
-start_xvfb 1024x768x24 -screen 1 800x600x24
+xvfb_displayfd -screen 0 1024x768x24 -screen 1 800x600x24
 display=$DISPLAY
 for how in env option; do
   if [ "$how" = env ]; then
@@ -32,7 +48,7 @@ for how in env option; do
 done
 
 log "--- two monitors side by side (RandR monitors on one screen)"
-start_xvfb 1280x480x24
+xvfb_displayfd -screen 0 1280x480x24
 "$ZT_PROBE" set-monitors 640x480+0+0 640x480+640+0 || fail "cannot set the monitors"
 start_program
 for i in $(seq 1 100); do
