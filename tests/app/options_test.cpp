@@ -78,6 +78,7 @@ TEST(Options, BadCommandLinesSayWhy) {
       {"--render", "x", "--size", "800x"},
       {"--window-id", "0xZZ"},
       {"--window-id", "0"},
+      {"--window-id", "0x10000050d"},  // above 32 bits, as XSCREENSAVER_WINDOW refuses too
       {"--geometry", "320x240"},
       {"--display", "1"},
       {"--display"},

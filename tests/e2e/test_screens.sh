@@ -8,24 +8,8 @@ source "$here/lib.sh" "$@"
 # shellcheck source=hack_lib.sh
 source "$here/hack_lib.sh"
 
-# xvfb_displayfd XVFB_ARGS...: a server on a display number the server picks
-# itself, so parallel runs cannot meet on one; sets DISPLAY.
-xvfb_displayfd() {
-  local fifo="$E2E_TMP/displayfd.$RANDOM" number="" fd
-  need Xvfb xdotool "$ZT_PROBE"
-  mkfifo "$fifo"
-  Xvfb -displayfd 9 -nolisten tcp -dpi 96 -noreset "$@" 9>"$fifo" >"$E2E_TMP/xvfb.log" 2>&1 &
-  E2E_PIDS+=("$!")
-  exec {fd}<"$fifo"
-  read -r -t 10 number <&"$fd"
-  exec {fd}<&-
-  [ -n "$number" ] || { log "cannot start Xvfb"; exit 1; }
-  export DISPLAY=":$number"
-  log "Xvfb on $DISPLAY ($*)"
-}
-
 log "--- two screens: DISPLAY=:N.1 and -display :N.1"
-xvfb_displayfd -screen 0 1024x768x24 -screen 1 800x600x24
+start_xvfb 1024x768x24 -screen 1 800x600x24
 display=$DISPLAY
 for how in env option; do
   if [ "$how" = env ]; then
@@ -48,10 +32,10 @@ for how in env option; do
 done
 
 log "--- two monitors side by side (RandR monitors on one screen)"
-xvfb_displayfd -screen 0 1280x480x24
+start_xvfb 1280x480x24
 "$ZT_PROBE" set-monitors 640x480+0+0 640x480+640+0 || fail "cannot set the monitors"
 start_program
-for i in $(seq 1 100); do
+for _ in $(seq 1 100); do
   [ "$(window_count)" = 2 ] && break
   sleep 0.1
 done
@@ -61,7 +45,7 @@ check_gradient "left monitor" 0 0 640 480
 check_gradient "right monitor" 640 0 640 480
 # Past the title card each monitor draws a figure of its own.
 same=1
-for i in $(seq 1 40); do
+for _ in $(seq 1 40); do
   [ "$("$ZT_PROBE" hash 0 0 640 480)" != "$("$ZT_PROBE" hash 640 0 1280 480)" ] && same=0 && break
   sleep 0.25
 done

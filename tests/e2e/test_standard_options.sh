@@ -14,8 +14,8 @@ fps_pixels() { "$ZT_PROBE" count 255 255 255 "$1" $(($2 + $4 - 24)) $(($1 + 220)
 
 # wait_fps WHAT X Y W H: the line shows up within 5 s.
 wait_fps() {
-  local i n=0
-  for i in $(seq 1 20); do
+  local n=0
+  for _ in $(seq 1 20); do
     n=$(fps_pixels "$2" "$3" "$4" "$5")
     [ "$n" -gt 20 ] && break
     sleep 0.25

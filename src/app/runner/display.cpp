@@ -14,6 +14,7 @@
 
 #include "app/form1.h"
 #include "app/options.h"
+#include "app/runner/run.h"
 #include "app/runner/scene_run.h"
 #include "surface/os/posix_host.h"
 #include "surface/sdl/sdl_audio.h"
@@ -34,6 +35,7 @@ int RunOn(Session& session, const Options& options, Host& host, FormOptions form
     form_options.hide_cursor = false;
     form_options.topmost = false;
   }
+  form_options.exit_begins = [] { ArmExitWatchdog(0); };
   return RunScene(session.canvas(), session.events(), session.clock(), host, audio, options,
                   form_options);
 }
@@ -60,7 +62,8 @@ class MonitorChildren {
     // The children's own ends signal us; we are ending already.
     for (const int sig : {SIGTERM, SIGINT, SIGHUP}) signal(sig, SIG_IGN);
     for (const pid_t pid : pids_) kill(pid, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    // Within the exit's bound on teardown.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     for (const pid_t pid : pids_) {
       while (waitpid(pid, nullptr, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() >= deadline) {

@@ -6,6 +6,7 @@
 #include "app/form1.h"
 #include "app/options.h"
 #include "app/runner/hack_target.h"
+#include "app/runner/run.h"
 #include "app/runner/scene_run.h"
 #include "surface/headless/headless.h"
 #include "surface/sdl/sdl_events.h"
@@ -44,6 +45,7 @@ int RunHack(const Options& options) {
   form_options.music = false;
   form_options.single_instance = false;
   form_options.input_ends = false;
+  form_options.exit_begins = [] { ArmExitWatchdog(0); };
   return RunScene(session->canvas(), session->events(), session->clock(), host, audio, options,
                   form_options);
 }

@@ -10,6 +10,7 @@
 #include <csignal>
 
 #include "surface/key_class.h"
+#include "surface/sdl/display_guard.h"
 #include "surface/sdl/sdl_canvas.h"
 
 namespace zt {
@@ -121,7 +122,6 @@ struct SdlEvents::XConnection {
   // The full-screen window follows the screen's size (a new monitor mode)
   // where no window manager does it.
   Window root = 0;
-  Window window = 0;
   int (*move_resize)(Display*, Window, int, int, unsigned, unsigned) = nullptr;
 #endif
   ~XConnection() {
@@ -141,6 +141,10 @@ SdlEvents::SdlEvents(SdlCanvas* canvas) : canvas_(canvas) {
       info.subsystem != SDL_SYSWM_X11) {
     return;
   }
+  // Another client destroying the window is a close request; SDL passes
+  // that on only as a raw window-system event, or as refused requests.
+  x_window_ = info.info.x11.window;
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   auto x = std::make_unique<XConnection>();
   x->library = SDL_LoadObject("libX11.so.6");
   if (x->library == nullptr) return;
@@ -168,8 +172,6 @@ SdlEvents::SdlEvents(SdlCanvas* canvas) : canvas_(canvas) {
       // Added to what SDL itself listens for on the root window.
       select(x->display, window.root, root.your_event_mask | StructureNotifyMask);
       x->root = window.root;
-      x->window = info.info.x11.window;
-      SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     }
   }
   x_ = std::move(x);
@@ -256,16 +258,18 @@ void SdlEvents::Dispatch(const SDL_Event& event) {
       break;
 #if defined(SDL_VIDEO_DRIVER_X11)
     case SDL_SYSWMEVENT:
-      // The screen changed size: the window takes the new size, and the
-      // size change that follows starts the scene over.
-      if (x_ && x_->root != 0 && event.syswm.msg != nullptr &&
-          event.syswm.msg->subsystem == SDL_SYSWM_X11) {
-        const XEvent& xevent = event.syswm.msg->msg.x11.event;
-        if (xevent.type == ConfigureNotify && xevent.xconfigure.window == x_->root) {
-          x_->move_resize(x_->display, x_->window, 0, 0,
-                          static_cast<unsigned>(xevent.xconfigure.width),
-                          static_cast<unsigned>(xevent.xconfigure.height));
-        }
+      if (event.syswm.msg == nullptr || event.syswm.msg->subsystem != SDL_SYSWM_X11) break;
+      if (const XEvent& xevent = event.syswm.msg->msg.x11.event;
+          x_window_ != 0 && xevent.type == DestroyNotify &&
+          xevent.xdestroywindow.window == x_window_) {
+        CloseRequested();
+      } else if (x_ && x_->root != 0 && xevent.type == ConfigureNotify &&
+                 xevent.xconfigure.window == x_->root) {
+        // The screen changed size: the window takes the new size, and the
+        // size change that follows starts the scene over.
+        x_->move_resize(x_->display, x_window_, 0, 0,
+                        static_cast<unsigned>(xevent.xconfigure.width),
+                        static_cast<unsigned>(xevent.xconfigure.height));
       }
       break;
 #endif
@@ -294,6 +298,8 @@ void SdlEvents::Pump() {
   while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
     Dispatch(event);
   }
+  // A window the server no longer knows is as good as closed.
+  if (XWindowRefused(x_window_)) CloseRequested();
   FireTimerIfDue();
   // Repaints asked for by the events just handled.
   if (canvas_ != nullptr) canvas_->Present();

@@ -74,6 +74,7 @@ class SdlEvents : public Events {
   uint64_t timer_due_ = 0;
   uint64_t last_poll_ms_ = 0;
   std::unique_ptr<XConnection> x_;
+  unsigned long x_window_ = 0;  // the window's X id, to tell when it is destroyed
 };
 
 }  // namespace zt
