@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/types.h"
 
@@ -87,6 +88,8 @@ struct EventHandlers {
   std::function<void(char)> key_press;  // only keys that produce a character
   std::function<void()> query_unload;   // any request to close the window
   std::function<void()> timer1;
+  // The drawable now has this size; the canvas has already taken it.
+  std::function<void(int32_t width, int32_t height)> size_changed;
 };
 
 class Events {
@@ -127,9 +130,18 @@ class Random {
   virtual void Randomize() = 0;
 };
 
+// A music file the player may use, and which player takes it.
+struct MusicFile {
+  std::string path;
+  bool midi = false;
+};
+
 class Host {
  public:
   virtual ~Host() = default;
+  // The music files looked for, in this order; the first that exists is
+  // played. Empty: "zt-bgm.wav", then "zt-bgm.mid", in the program's folder.
+  virtual std::vector<MusicFile> MusicFiles() { return {}; }
   virtual bool PreviousInstance() = 0;
   // The program's folder, without a trailing separator.
   virtual std::string AppPath() = 0;

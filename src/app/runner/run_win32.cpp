@@ -14,8 +14,8 @@
 #include "app/runner/render.h"
 #include "app/runner/run.h"
 #include "app/runner/saver_win32.h"
+#include "app/runner/scene_run.h"
 #include "app/saver_args.h"
-#include "surface/random/random.h"
 #include "surface/win32/win32_audio.h"
 #include "surface/win32/win32_events.h"
 #include "surface/win32/win32_host.h"
@@ -33,27 +33,6 @@ void UseParentConsole() {
   if (!out_ok && std::freopen("CONOUT$", "w", stdout) != nullptr) std::cout.clear();
   if (!err_ok && std::freopen("CONOUT$", "w", stderr) != nullptr) std::cerr.clear();
 }
-
-// The events of a session with the scene's pauses (between spokes and
-// between figures) divided by the speed; the title card keeps its time.
-class PacedEvents : public Events {
- public:
-  PacedEvents(Events& inner, double speed) : inner_(inner), speed_(speed) {}
-  void SetHandlers(EventHandlers handlers) override { inner_.SetHandlers(std::move(handlers)); }
-  void Pump() override { inner_.Pump(); }
-  void PumpFor(int32_t ms) override {
-    inner_.PumpFor(static_cast<int32_t>(std::lround(ms / speed_)));
-  }
-  void WaitAndPump(int32_t ms) override { inner_.WaitAndPump(ms); }
-  void SetTimer1Interval(int32_t ms) override { inner_.SetTimer1Interval(ms); }
-  void SetTimer1Enabled(bool enabled) override { inner_.SetTimer1Enabled(enabled); }
-  int32_t Timer1Interval() const override { return inner_.Timer1Interval(); }
-  bool Timer1Enabled() const override { return inner_.Timer1Enabled(); }
-
- private:
-  Events& inner_;
-  double speed_;
-};
 
 struct DisplayRequest {
   Win32WindowKind kind = Win32WindowKind::kFullScreen;
@@ -74,7 +53,7 @@ int RunWindow(const DisplayRequest& request) {
   w.kind = request.kind;
   w.parent = request.parent;
   w.force_8bit = options.colors256 || request.settings.colors256;
-  w.monitor = options.display;
+  w.monitor = options.monitor.value_or(0);
   w.window_width = options.window_width;
   w.window_height = options.window_height;
   std::string error;
@@ -84,12 +63,12 @@ int RunWindow(const DisplayRequest& request) {
     return 1;
   }
   Win32Audio audio;
-  SeededRandom random(session->clock(), options.seed);
-  PacedEvents paced(session->events(), request.settings.speed_percent / 100.0);
-  Events& events = request.settings.speed_percent == 100 ? static_cast<Events&>(session->events())
-                                                         : static_cast<Events&>(paced);
-  Platform platform{session->canvas(), events, session->clock(), random, host, audio, nullptr};
-  SceneState state;
+  // The settings' pace and music, unless the command line says otherwise.
+  Options scene = options;
+  scene.speed = options.speed * request.settings.speed_percent / 100.0;
+  if (!scene.music_file && !request.settings.music_file.empty()) {
+    scene.music_file = request.settings.music_file;
+  }
   FormOptions form_options;
   if (request.kind != Win32WindowKind::kFullScreen) {
     form_options.hide_cursor = false;
@@ -101,7 +80,8 @@ int RunWindow(const DisplayRequest& request) {
     form_options.single_instance = false;
     form_options.input_ends = false;
   }
-  return RunForm(state, platform, form_options);
+  return RunScene(session->canvas(), session->events(), session->clock(), host, audio, scene,
+                  form_options);
 }
 
 }  // namespace
@@ -151,8 +131,9 @@ int RunProgram(int argc, char** argv) {
     return 0;
   }
   if (options.render_dir) return RunRender(options, std::cerr);
-  if (options.root || options.window_id) {
-    std::cerr << "zolven-taris: --root and --window-id are for X11; on Windows use /p HWND\n";
+  if (options.root || options.window_id || options.display_name) {
+    std::cerr << "zolven-taris: --root, --window-id and -display are X11's; on Windows use "
+                 "/p HWND\n";
     return 2;
   }
   request.options = options;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "surface/events/quit_signals.h"
+#include "surface/dpi/dpi.h"
 #include "surface/os/system_clock.h"
 #include "surface/win32/gdi_text.h"
 #include "surface/win32/win32_events.h"
@@ -129,7 +130,7 @@ std::unique_ptr<Win32Session> OpenWin32Session(const Win32Options& options, std:
     const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
     const int bpp = dc != nullptr ? GetDeviceCaps(dc, BITSPIXEL) : 32;
     if (dc != nullptr) ReleaseDC(window, dc);
-    config.twips_per_pixel = TwipsPerPixelForDpi(static_cast<float>(dpi));
+    config.twips_per_pixel = TwipsPerPixelForDpi(dpi);
     config.bits_per_pixel = options.force_8bit ? 8 : bpp;
   }
   TextRasterizer* text = options.text;
