@@ -57,6 +57,8 @@ class X11Canvas : public LayeredCanvas {
   void ColormapLost();
 
   const PixelLayout& Layout() const { return layout_; }
+  // The connection it draws through.
+  Display* XDisplay() const { return display_; }
   bool ShowsIndexes() const { return indexed_; }
 
  private:
