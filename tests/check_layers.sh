@@ -4,7 +4,8 @@
 # binding helper (surface/<folder>/) on those and its own folder; a binding
 # on those and any helper, never on another binding; app on everything.
 # Platform headers stay out of the base, the interfaces and the core; SDL is
-# for the SDL binding and the text helper only, Xlib for the X11 and SDL ones.
+# for the SDL binding and the text helper only, Xlib for the X11 and SDL
+# bindings and the resolution rule (dpi/).
 src=${1:?usage: check_layers.sh SRC_DIR}
 bindings=" headless sdl x11 win32 "
 core=" geometry raster backdrop captions music "
@@ -49,7 +50,7 @@ while IFS= read -r file; do
     else
       case $from in base | interface | core) [[ $header =~ $platform ]] || continue ;;
         binding:sdl | helper:text) continue ;;
-        binding:x11) [[ $header == SDL* ]] || continue ;;
+        binding:x11 | helper:dpi) [[ $header == SDL* ]] || continue ;;
         *) [[ $header == SDL* || $header == X11/* ]] || continue ;;
       esac
       why="$from may not use the platform header"

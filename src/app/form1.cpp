@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "backdrop/backdrops.h"
-#include "backdrop/palette.h"
 #include "base/civil_time.h"
 #include "base/numeric.h"
 #include "base/scene_observer.h"
+#include "backdrop/backdrops.h"
+#include "backdrop/palette.h"
 #include "geometry/measure.h"
 #include "geometry/sweep.h"
 #include "music/music_player.h"
@@ -69,8 +69,7 @@ void Form1::Main() {
   s_.StartSeconds = Round32(platform_.clock.Timer());
   const CalendarTime today = platform_.clock.Now();
   s_.StartDay = Wrap16(today.day);
-  s_.StartEpochSeconds =
-      DaysFromCivil(today.year, today.month, today.day) * 86400 + s_.StartSeconds;
+  s_.StartEpochSeconds = DaysFromCivil(today.year, today.month, today.day) * 86400 + s_.StartSeconds;
 }
 
 void Form1::Form_Load() {

@@ -39,8 +39,8 @@ bool ParseSize(const std::string& text, int32_t& width, int32_t& height) {
 
 std::optional<CalendarTime> ParseStartTime(const std::string& text) {
   // Exactly YYYY-MM-DDTHH:MM:SS.
-  if (text.size() != 19 || text[4] != '-' || text[7] != '-' ||
-      (text[10] != 'T' && text[10] != ' ') || text[13] != ':' || text[16] != ':') {
+  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || (text[10] != 'T' && text[10] != ' ') ||
+      text[13] != ':' || text[16] != ':') {
     return std::nullopt;
   }
   auto field = [&](size_t at, size_t len, int32_t& out) {
@@ -143,8 +143,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
       o.geometry_given = true;
     } else if (arg == "--display") {
       uint64_t n = 0;
-      if (!value(v) || !ParseUnsigned(v, n) || n > 64)
-        return fail("--display needs a monitor number");
+      if (!value(v) || !ParseUnsigned(v, n) || n > 64) return fail("--display needs a monitor number");
       o.display = static_cast<int32_t>(n);
     } else if (arg == "--root" || arg == "-root") {
       o.root = true;

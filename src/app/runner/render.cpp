@@ -28,8 +28,8 @@ CalendarTime LocalNow() {
   const std::time_t t = std::chrono::system_clock::to_time_t(now);
   std::tm tm{};
   localtime_r(&t, &tm);
-  return CalendarTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                      tm.tm_hour,        tm.tm_min,     static_cast<double>(tm.tm_sec)};
+  return CalendarTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                      static_cast<double>(tm.tm_sec)};
 }
 
 std::string Shortest(float v) {
@@ -70,8 +70,8 @@ class RenderObserver : public SceneObserver {
       : options_(options), canvas_(canvas), jsonl_(jsonl) {}
 
   void OnStatusLine(const std::string& text, float x, float y) override {
-    status_line_ =
-        "{\"text\":" + JsonString(text) + ",\"x\":" + Shortest(x) + ",\"y\":" + Shortest(y) + "}";
+    status_line_ = "{\"text\":" + JsonString(text) + ",\"x\":" + Shortest(x) +
+                   ",\"y\":" + Shortest(y) + "}";
   }
 
   void OnFigureStart(const SceneState& s) override {
