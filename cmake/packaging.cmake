@@ -1,6 +1,7 @@
 # Desktop integration and the Debian package: the program in bin/, a link
-# where XScreenSaver looks for hacks, its hack description, the manual page
-# and a menu entry; `cpack -G DEB` turns the same layout into a package.
+# where XScreenSaver looks for hacks, its hack description, the manual page,
+# a menu entry with its icon, the copyright file and the changelog. A plain
+# `cmake --install` and `cpack -G DEB` install this same layout.
 set(ZT_DIST ${PROJECT_SOURCE_DIR}/dist)
 
 # XScreenSaver on Debian runs hacks from libexec/xscreensaver; a relative
@@ -12,35 +13,58 @@ file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/hack-link)
 file(CREATE_LINK ${ZT_HACK_TARGET} ${ZT_HACK_LINK} SYMBOLIC)
 install(FILES ${ZT_HACK_LINK} DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
 
+# A stripped install (CPack's, `cmake --install --strip`) also drops the
+# compiler's notes, as Debian's own strip does.
+install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+  execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zolven-taris\")
+endif()")
+
 install(FILES ${ZT_DIST}/zolven-taris.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 install(FILES ${ZT_DIST}/zolven-taris.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${ZT_DIST}/zolven-taris.svg
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${ZT_DIST}/zolven-taris.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
 
-# Manual pages go in compressed, as Debian has them.
-find_program(ZT_GZIP gzip)
-if(ZT_GZIP)
-  set(ZT_MAN ${CMAKE_CURRENT_BINARY_DIR}/zolven-taris.6.gz)
-  add_custom_command(OUTPUT ${ZT_MAN}
-    COMMAND ${ZT_GZIP} -9n -c ${ZT_DIST}/zolven-taris.6 > ${ZT_MAN}
-    DEPENDS ${ZT_DIST}/zolven-taris.6 VERBATIM)
-  add_custom_target(zt_manpage ALL DEPENDS ${ZT_MAN})
-else()
-  set(ZT_MAN ${ZT_DIST}/zolven-taris.6)
+# The changelog's newest entry is the package's version; a release that
+# changes only one of the two should not build.
+file(STRINGS ${ZT_DIST}/changelog ZT_CHANGELOG_TOP LIMIT_COUNT 1)
+if(NOT ZT_CHANGELOG_TOP MATCHES "^zolven-taris \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "dist/changelog starts with '${ZT_CHANGELOG_TOP}', "
+    "not with version ${PROJECT_VERSION}")
 endif()
-install(FILES ${ZT_MAN} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+
+# The manual page and the changelog go in compressed, as Debian has them.
+find_program(ZT_GZIP gzip)
+function(zt_install_gzipped source name destination)
+  if(ZT_GZIP)
+    set(packed ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+    add_custom_command(OUTPUT ${packed} COMMAND ${ZT_GZIP} -9n -c ${source} > ${packed}
+      DEPENDS ${source} VERBATIM)
+    add_custom_target(zt_gzip_${name} ALL DEPENDS ${packed})
+    install(FILES ${packed} DESTINATION ${destination})
+  else()
+    install(FILES ${source} DESTINATION ${destination} RENAME ${name})
+  endif()
+endfunction()
+zt_install_gzipped(${ZT_DIST}/zolven-taris.6 zolven-taris.6 ${CMAKE_INSTALL_MANDIR}/man6)
+zt_install_gzipped(${ZT_DIST}/changelog changelog ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${ZT_DIST}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_PACKAGE_NAME zolven-taris)
 set(CPACK_PACKAGE_VENDOR "Zolven Taris")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "full-screen animated line art of the screen-saver kind")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Random three-dimensional Lissajous curves drawn as ribbons of turning spokes on a blue\n\
-gradient, sized and coloured by depth. Runs full screen, in a window, or as an\n\
-XScreenSaver hack (zolven-taris --root).")
-set(CPACK_PACKAGE_CONTACT "Zolven Taris maintainers <zolven-taris@localhost>")
+  "Random three-dimensional Lissajous curves drawn as ribbons of turning\n\
+spokes on a blue gradient, sized and coloured by depth. Runs full screen,\n\
+in a window, or as an XScreenSaver hack (zolven-taris --root).")
+set(CPACK_PACKAGE_CONTACT "Zolven Taris developers <maintainers@zolven-taris.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# Where Debian keeps its own screen savers (xscreensaver-data and the like).
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries the binary links (SDL2, SDL2_ttf, SDL2_mixer,
 # fontconfig, libpng, libX11...) are read off it by dpkg-shlibdeps; the list

@@ -1,19 +1,28 @@
 #!/usr/bin/env bash
-# Builds the Debian package, shows its control data, installs it on this
-# machine with dpkg -i, checks that every file is where the layout says, that
-# the manual page renders without warnings and that the installed program
-# runs; then removes the package again (--keep leaves it installed).
-# Needs root (or sudo) for dpkg.
+# Builds the Debian package with scripts/package.sh, shows its control data,
+# checks its fields and its exact file list, and that lintian finds nothing
+# to report. Then installs it on
+# this machine with dpkg -i, checks that every file is where the layout says,
+# that the manual page renders without warnings and that the installed
+# program runs, and removes the package again.
+# Usage: scripts/check-package.sh [--keep | --no-install]
+#   --keep        leave the package installed
+#   --no-install  stop after the checks of the .deb itself (no root needed)
+# Needs root (or sudo) for dpkg, and lintian (scripts/deps.sh test).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-keep=no
-[ "${1:-}" = --keep ] && keep=yes
+mode=${1:-install}
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 
 failed=0
 ok() { echo "ok: $*"; }
 bad() { echo "FAIL: $*"; failed=1; }
+finish() {
+  if [ "$failed" -ne 0 ]; then echo "package check FAILED"; exit 1; fi
+  echo "package check passed"
+  exit 0
+}
 
 deb=$(scripts/package.sh | tail -n 1)
 echo "package: $deb"
@@ -28,12 +37,59 @@ grep -qw fonts-ipafont-mincho <<<"$(dpkg-deb --field "$deb" Recommends)" &&
 grep -qw timgm6mb-soundfont <<<"$(dpkg-deb --field "$deb" Suggests)" &&
   ok "suggests timgm6mb-soundfont" || bad "does not suggest timgm6mb-soundfont"
 section=$(dpkg-deb --field "$deb" Section)
-case "$section" in games | x11) ok "section $section" ;; *) bad "section '$section'" ;; esac
+[ "$section" = x11 ] && ok "section $section" || bad "section '$section', not x11"
+
 echo "contents:"
 dpkg-deb --contents "$deb"
+# Every file and link, no more and no less.
+listed=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print substr($6, 2) }' | sort)
+expected=$(sort <<'LIST'
+/usr/bin/zolven-taris
+/usr/libexec/xscreensaver/zolven-taris
+/usr/share/applications/zolven-taris.desktop
+/usr/share/doc/zolven-taris/changelog.gz
+/usr/share/doc/zolven-taris/copyright
+/usr/share/icons/hicolor/48x48/apps/zolven-taris.png
+/usr/share/icons/hicolor/scalable/apps/zolven-taris.svg
+/usr/share/man/man6/zolven-taris.6.gz
+/usr/share/xscreensaver/config/zolven-taris.xml
+LIST
+)
+if [ "$listed" = "$expected" ]; then ok "the package holds exactly the expected files"; else
+  bad "file list differs from the expected one:"
+  diff <(echo "$expected") <(echo "$listed") || true
+fi
+grep -q ' ./usr/libexec/xscreensaver/zolven-taris -> ../../bin/zolven-taris$' \
+  <<<"$(dpkg-deb --contents "$deb")" && ok "hack link points at the program" ||
+  bad "hack link does not point at ../../bin/zolven-taris"
+icon=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/applications/zolven-taris.desktop |
+  sed -n 's/^Icon=//p')
+for kind in 48x48/apps/"$icon".png scalable/apps/"$icon".svg; do
+  grep -qx "/usr/share/icons/hicolor/$kind" <<<"$listed" &&
+    ok "the menu entry's icon is in hicolor/$kind" || bad "no hicolor/$kind for Icon=$icon"
+done
+
+# Infos fail the check too: the hardening and strip infos are what the
+# package build is there to avoid.
+if command -v lintian >/dev/null; then
+  status=0
+  report=$(lintian -I --fail-on error,warning,info "$deb" 2>&1) || status=$?
+  report=$(grep -v 'running with root privileges' <<<"$report" || true)
+  if [ -n "$report" ]; then
+    bad "lintian reports:"
+    echo "$report"
+  elif [ "$status" -ne 0 ]; then
+    bad "lintian failed with status $status"
+  else
+    ok "lintian reports nothing"
+  fi
+else
+  bad "lintian is not installed (scripts/deps.sh test installs it)"
+fi
+[ "$mode" = --no-install ] && finish
 
 "${sudo_cmd[@]}" dpkg -i "$deb"
-remove() { [ "$keep" = yes ] || "${sudo_cmd[@]}" dpkg -r zolven-taris >/dev/null; }
+remove() { [ "$mode" = --keep ] || "${sudo_cmd[@]}" dpkg -r zolven-taris >/dev/null; }
 trap remove EXIT
 
 check_file() {  # check_file PATH [link TARGET]
@@ -86,10 +142,15 @@ fi
 rm -rf "$out"
 # Hack mode from the installed link, under a private X server.
 if command -v Xvfb >/dev/null; then
-  for n in $(shuf -i 150-199); do [ -e "/tmp/.X$n-lock" ] || break; done
-  Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+  # The server picks a free number itself and writes it once it is ready.
+  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$out.display" >/dev/null 2>&1 &
   xvfb=$!
-  sleep 1
+  n=
+  for _ in $(seq 1 100); do
+    read -r n <"$out.display" && break
+    n=
+    sleep 0.1
+  done
   DISPLAY=":$n" /usr/libexec/xscreensaver/zolven-taris --root 2>"$out.err" &
   hack=$!
   sleep 2
@@ -103,8 +164,7 @@ if command -v Xvfb >/dev/null; then
   fi
   kill "$xvfb" 2>/dev/null
   wait "$xvfb" 2>/dev/null || true
-  rm -f "$out.err"
+  rm -f "$out.err" "$out.display"
 fi
 
-if [ "$failed" -ne 0 ]; then echo "package check FAILED"; exit 1; fi
-echo "package check passed"
+finish

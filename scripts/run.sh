@@ -2,7 +2,7 @@
 # Builds a Release binary and starts the display; arguments go to the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+scripts/deps.sh run
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DZT_BUILD_TESTS=OFF -DZT_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release -j "$(nproc)" --target zolven-taris
-exec build/release/zolven-taris "$@"
+cmake --build build/release -j "$(nproc)"
+exec build/release/src/zolven-taris "$@"

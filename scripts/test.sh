@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the normal build with the
-# end-to-end tests, the unit tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a bounded run of each fuzz target.
+# Builds everything and runs every test: the README's quick-start commands
+# and the package, the normal build with the end-to-end tests, the unit tests
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded
+# run of each fuzz target.
 # Exits non-zero when any stage fails; ctest's summaries stay on stdout.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-scripts/deps.sh || exit 1
 jobs=$(nproc)
 fuzz_seconds=${ZT_FUZZ_SECONDS:-30}
 failed=()
 
 stage() { echo; echo "=== $* ($(date +%T))"; }
+
+# A stage, not a ctest test: it builds two trees of its own (build/release,
+# build/package) and would take both cores from the timed end-to-end tests.
+# It comes before the test list is installed, so that on a fresh machine the
+# run and package scripts make do with their own lists.
+stage "quick start: scripts/run.sh, scripts/package.sh and the package's checks"
+tests/check_quickstart.sh || failed+=("quick start")
+scripts/deps.sh test || exit 1
 
 stage "normal build (RelWithDebInfo), all tests"
 if cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
@@ -42,8 +50,8 @@ unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 stage "fuzz targets (clang, libFuzzer), ${fuzz_seconds} s each"
 if CC=clang CXX=clang++ cmake -S . -B build/test-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZT_BUILD_TESTS=OFF -DZT_BUILD_BENCH=OFF >/dev/null &&
-  cmake --build build/test-fuzz -j "$jobs" --target zt_fuzz_midi zt_fuzz_mci; then
-  for target in midi mci; do
+  cmake --build build/test-fuzz -j "$jobs" --target zt_fuzz_midi zt_fuzz_mci zt_fuzz_wave; then
+  for target in midi mci wave; do
     # New inputs go to a scratch folder; the checked-in seeds stay as they are.
     scratch=build/test-fuzz/corpus-$target
     mkdir -p "$scratch"

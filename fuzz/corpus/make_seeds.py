@@ -53,3 +53,26 @@ commands = {
 for name, text in commands.items():
     with open(os.path.join(HERE, "mci", name), "w") as f:
         f.write(text)
+
+
+def wave(tag, channels, rate, bits, extra=b""):
+    fmt = struct.pack("<HHIIHH", tag, channels, rate, rate * channels * bits // 8,
+                      channels * bits // 8, bits)
+    body = b"WAVE" + extra + chunk_le(b"fmt ", fmt) + b"data" + struct.pack("<I", 4) + b"\x00" * 4
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def chunk_le(kind, body):
+    return kind + struct.pack("<I", len(body)) + body
+
+
+waves = {
+    "pcm16.wav": wave(1, 2, 44100, 16),
+    "float.wav": wave(3, 1, 48000, 32),
+    "list_first.wav": wave(1, 1, 8000, 8, chunk_le(b"LIST", b"abc") + b"\x00"),
+}
+os.makedirs(os.path.join(HERE, "wave"), exist_ok=True)
+for name, data in waves.items():
+    with open(os.path.join(HERE, "wave", name), "wb") as f:
+        f.write(data)
+

@@ -92,6 +92,7 @@ void Form1::Form_KeyPress(char) {
 }
 
 void Form1::Form_QueryUnload() {
+  if (options_.exit_begins) options_.exit_begins();
   if (s_.MusicMode == 1) {
     s_.ApiResult = platform_.audio.SndPlaySound("", kWaveStopFlags);
   } else if (s_.MusicMode == 2) {

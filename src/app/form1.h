@@ -1,6 +1,8 @@
 #pragma once
 // The program's one window and its procedures: start-up, preparation, the
 // exit sequence and the endless scene cycle.
+#include <functional>
+
 #include "base/scene_state.h"
 #include "surface/platform.h"
 
@@ -14,6 +16,9 @@ struct FormOptions {
   bool music = true;
   bool single_instance = true;
   bool input_ends = true;
+  // Called as the exit sequence begins, before anything else; the display
+  // runner bounds the teardown from here.
+  std::function<void()> exit_begins;
 };
 
 class Form1 {

@@ -17,14 +17,26 @@ bool ParseUnsigned(const std::string& text, uint64_t& out, int base = 10) {
   return ec == std::errc() && ptr == last;
 }
 
-bool ParseWindowId(std::string text, uint64_t& out) {
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    return ParseUnsigned(text.substr(2), out, 16);
-  }
-  return ParseUnsigned(text, out);
-}
-
 }  // namespace
+
+std::optional<uint64_t> ParseXWindowId(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  if (text.empty()) return std::nullopt;
+  uint64_t id = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), id, base);
+  // X resource ids have 29 bits; anything past 32 is not a window.
+  if (ec != std::errc() || ptr != text.data() + text.size() || id == 0 || id > 0xFFFFFFFFu) {
+    return std::nullopt;
+  }
+  return id;
+}
 
 bool ParseSize(const std::string& text, int32_t& width, int32_t& height) {
   const size_t x = text.find_first_of("xX");
@@ -148,11 +160,9 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--root" || arg == "-root") {
       o.root = true;
     } else if (arg == "--window-id" || arg == "-window-id") {
-      uint64_t id = 0;
-      if (!value(v) || !ParseWindowId(v, id) || id == 0) {
-        return fail("--window-id needs a window id (decimal or 0x-hex)");
-      }
-      o.window_id = id;
+      const std::optional<uint64_t> id = value(v) ? ParseXWindowId(v) : std::nullopt;
+      if (!id) return fail("--window-id needs a window id (decimal or 0x-hex, 32 bits)");
+      o.window_id = *id;
     } else {
       return fail("unknown option '" + arg + "'");
     }

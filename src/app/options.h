@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "surface/platform.h"
@@ -43,5 +44,9 @@ std::string UsageText();
 bool ParseSize(const std::string& text, int32_t& width, int32_t& height);
 // "YYYY-MM-DDTHH:MM:SS", a real calendar date and time.
 std::optional<CalendarTime> ParseStartTime(const std::string& text);
+// An X window id as daemons write it, for --window-id and
+// $XSCREENSAVER_WINDOW alike: decimal or 0x-hex, surrounding blanks
+// allowed, not 0 and at most 32 bits; nothing for anything else.
+std::optional<uint64_t> ParseXWindowId(std::string_view text);
 
 }  // namespace zt

@@ -14,9 +14,9 @@ TEST(Options, NoArgumentsIsThePlainDisplay) {
 }
 
 TEST(Options, EveryOptionParses) {
-  const ParseResult r = ParseOptions({"--render", "out", "--figures", "12", "--seed", "99",
-                                      "--size", "641x479", "--colors", "256", "--start-time",
-                                      "2024-02-29T23:59:59", "--no-images"});
+  const ParseResult r =
+      ParseOptions({"--render", "out", "--figures", "12", "--seed", "99", "--size", "641x479",
+                    "--colors", "256", "--start-time", "2024-02-29T23:59:59", "--no-images"});
   ASSERT_TRUE(r.error.empty()) << r.error;
   EXPECT_EQ(*r.options.render_dir, "out");
   EXPECT_EQ(r.options.figures, 12);
@@ -55,6 +55,7 @@ TEST(Options, BadCommandLinesSayWhy) {
       {"--render", "x", "--size", "800x"},
       {"--window-id", "0xZZ"},
       {"--window-id", "0"},
+      {"--window-id", "0x10000050d"},  // above 32 bits, as XSCREENSAVER_WINDOW refuses too
       {"--geometry", "320x240"},
       {"--render", "x", "--start-time", "2026-13-01T00:00:00"},
       {"--render", "x", "--start-time", "2026-12-07T24:00:00"},

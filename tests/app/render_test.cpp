@@ -1,12 +1,18 @@
 #include "app/runner/render.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/options.h"
@@ -61,8 +67,9 @@ class RenderTest : public ::testing::Test {
 };
 
 TEST_F(RenderTest, SameArgumentsGiveByteIdenticalFiles) {
-  const std::vector<std::string> common = {"--figures", "12", "--size", "800x600", "--seed",
-                                           "42", "--start-time", "2026-12-07T23:58:00"};
+  const std::vector<std::string> common = {
+      "--figures", "12", "--size",       "800x600",
+      "--seed",    "42", "--start-time", "2026-12-07T23:58:00"};
   auto a = common, b = common;
   a.insert(a.begin(), {"--render", (root_ / "a").string()});
   b.insert(b.begin(), {"--render", (root_ / "b").string()});
@@ -164,8 +171,71 @@ TEST_F(RenderTest, BadValuesAreRefusedWithoutLeavingFiles) {
   }
   EXPECT_FALSE(fs::exists(root_ / "figures.jsonl"));
   std::string err;
-  EXPECT_EQ(Render({"--render", "/proc/zt-cannot-write-here"}, &err), 2);
+  EXPECT_EQ(Render({"--render", "/proc/zt-cannot-write-here"}, &err), 1);
   EXPECT_NE(err.find("cannot write"), std::string::npos);
+  EXPECT_FALSE(fs::exists("figure-0001.png"));  // nothing drawn anywhere else instead
+}
+
+// Whatever lies in the output folder, no file is written through a planted
+// link, and no half-written or temporary file is left when the run fails.
+TEST_F(RenderTest, OutputsAreNeverHijackedNorLeftHalfWritten) {
+  const fs::path victim = root_.parent_path() / (root_.filename().string() + "-victim");
+  const std::vector<std::string> args = {"--render", root_.string(), "--figures", "2",
+                                         "--size",   "64x64",        "--seed",    "3"};
+  const struct {
+    const char* name;
+    std::function<void()> plant;
+    std::vector<std::string> extra;
+    int status;
+    std::vector<std::string> left;  // what the folder holds afterwards
+  } cases[] = {
+      {"links at the temporary and final names",
+       [&] {
+         for (const char* f : {"figures.jsonl.part", "figure-0001.png.part", "figure-0002.png"}) {
+           fs::create_symlink(victim, root_ / f);
+         }
+       },
+       {},
+       0,
+       {"figure-0001.png", "figure-0001.png.part", "figure-0002.png", "figures.jsonl",
+        "figures.jsonl.part"}},
+      {"a folder where figures.jsonl goes",
+       [&] { fs::create_directories(root_ / "figures.jsonl" / "x"); },
+       {"--no-images"},
+       1,
+       {"figures.jsonl"}},
+      {"interrupted", [] {}, {"--figures", "100000", "--no-images"}, 1, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+    std::ofstream(victim) << "keep";
+    c.plant();
+    std::vector<std::string> run = args;
+    run.insert(run.end(), c.extra.begin(), c.extra.end());
+    std::thread interrupt;
+    if (std::string(c.name) == "interrupted") {
+      interrupt = std::thread([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ::kill(::getpid(), SIGINT);
+      });
+    }
+    std::string err;
+    EXPECT_EQ(Render(run, &err), c.status) << err;
+    if (interrupt.joinable()) interrupt.join();
+    EXPECT_EQ(Slurp(victim), "keep");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(root_)) {
+      left.push_back(entry.path().filename().string());
+      if (c.status == 0 && entry.path().extension() != ".part") {
+        EXPECT_TRUE(entry.is_regular_file() && !entry.is_symlink()) << entry.path();
+      }
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, c.left);
+  }
+  fs::remove(victim);
 }
 
 }  // namespace

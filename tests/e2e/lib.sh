@@ -55,33 +55,33 @@ need() {
   done
 }
 
-# start_xvfb WIDTHxHEIGHTxDEPTH [XVFB_ARGS...]: a server on the first free
-# display :90..:140.
+# start_xvfb WIDTHxHEIGHTxDEPTH [XVFB_ARGS...]: a server of this test's own,
+# on a number the server picks itself and writes to -displayfd once it
+# accepts clients. Guessing a free number from /tmp/.X*-lock is not enough:
+# servers of other containers answer on their numbers through abstract
+# sockets while their files are out of sight.
+E2E_XVFB_COUNT=0
 start_xvfb() {
-  local screen=${1:-1024x768x24} n lock
+  local screen=${1:-1024x768x24} n tries
   shift $(($# > 0 ? 1 : 0))
   need Xvfb xdotool "$ZT_PROBE"
-  for n in $(seq 90 140); do
-    lock="/tmp/.X${n}-lock"
-    [ -e "$lock" ] && continue
-    [ -e "/tmp/.X11-unix/X${n}" ] && continue
-    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp -dpi 96 -noreset "$@" >"$E2E_TMP/xvfb.log" 2>&1 &
-    local pid=$!
-    local tries
-    for tries in $(seq 1 100); do
-      if DISPLAY=":$n" "$ZT_PROBE" depth >/dev/null 2>&1; then
-        E2E_PIDS+=("$pid")
-        export DISPLAY=":$n"
-        log "Xvfb on $DISPLAY ($screen)"
-        return 0
-      fi
-      if ! kill -0 "$pid" 2>/dev/null; then break; fi  # lost a race for the number
-      sleep 0.05
-    done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
+  E2E_XVFB_COUNT=$((E2E_XVFB_COUNT + 1))
+  local number="$E2E_TMP/xvfb-$E2E_XVFB_COUNT.display"
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -dpi 96 -noreset "$@" \
+    3>"$number" >"$E2E_TMP/xvfb.log" 2>&1 &
+  local pid=$!
+  E2E_PIDS+=("$pid")
+  for tries in $(seq 1 200); do
+    # The number counts once its line is complete.
+    if read -r n <"$number" && [[ $n =~ ^[0-9]+$ ]]; then
+      export DISPLAY=":$n"
+      log "Xvfb on $DISPLAY ($screen)"
+      return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
   done
-  log "cannot start Xvfb"
+  log "cannot start Xvfb: $(tail -n 3 "$E2E_TMP/xvfb.log")"
   exit 1
 }
 

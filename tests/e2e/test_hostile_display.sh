@@ -7,13 +7,17 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/lib.sh" "$@"
 need Xvfb "$ZT_PROBE" timeout
 
-# A display number with neither a server nor the traces of one.
+# A display number with neither a server nor the traces of one. A server
+# of another container leaves no trace here yet answers, so each candidate
+# is also tried.
 free_display() {
   local n
   for n in $(seq 240 299); do
-    [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] || { echo ":$n"; return; }
+    [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] && continue
+    DISPLAY=":$n" "$ZT_PROBE" depth >/dev/null 2>&1 || { echo ":$n"; return; }
   done
-  echo ":299"
+  log "no free display number in :240..:299"
+  exit 1
 }
 
 # expect_one_line WHAT PATTERN: stderr is exactly one line matching PATTERN.

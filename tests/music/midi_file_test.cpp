@@ -252,6 +252,42 @@ std::vector<BrokenCase> BrokenCases() {
 INSTANTIATE_TEST_SUITE_P(Files, MidiBrokenTest, ::testing::ValuesIn(BrokenCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The load limits: events on one tick are summed over the tracks, running
+// status counts, and the rate is judged as the song loops.
+TEST(MidiFileTest, LoadLimitsCountEveryTrackAndTheLoop) {
+  auto burst = [](int notes, uint32_t end_ticks) {
+    TrackBuilder t;
+    t.NoteOn(0, 0);
+    for (int i = 1; i < notes; ++i) t.Event(0, {static_cast<uint8_t>(i % 128), 100});
+    t.End(end_ticks);
+    return t;
+  };
+  const struct {
+    const char* name;
+    Bytes song;
+    int64_t densest;
+    bool refused;
+  } cases[] = {
+      {"a chord", MidiFile(0, 96, {burst(40, 96)}), 40, false},
+      {"one track at the limit", MidiFile(0, 96, {burst(1024, 96 * 240)}), 1024, false},
+      {"one track over it", MidiFile(0, 96, {burst(1025, 96 * 240)}), 1025, true},
+      {"two tracks over it together", MidiFile(1, 96, {burst(600, 96 * 240), burst(600, 96)}), 1200,
+       true},
+      // 500 events every 5 ms loop.
+      {"a short loop", MidiFile(0, 96, {burst(500, 1)}), 500, true},
+  };
+  for (const auto& c : cases) {
+    const MidiSummary s = Ok(c.song);
+    EXPECT_EQ(s.densest_tick_events, c.densest) << c.name;
+    EXPECT_EQ(CheckMidiLoad(s).has_value(), c.refused) << c.name;
+  }
+  TrackBuilder spread;
+  for (int i = 0; i < 100; ++i) spread.NoteOn(1, 60).NoteOff(1, 60);
+  const MidiSummary s = Ok(MidiFile(0, 96, {spread.End()}));
+  EXPECT_EQ(s.channel_events, 200);
+  EXPECT_EQ(s.densest_tick_events, 1);
+}
+
 TEST(MidiFileTest, EveryCutOfAGoodFileIsAnError) {
   TrackBuilder conductor, melody;
   conductor.Tempo(0, 400000).Tempo(100, 300000).End();

@@ -4,6 +4,7 @@
 
 #include "app/form1.h"
 #include "app/options.h"
+#include "app/runner/run.h"
 #include "surface/os/posix_host.h"
 #include "surface/random/random.h"
 #include "surface/sdl/sdl_audio.h"
@@ -30,6 +31,7 @@ int RunOn(Session& session, const Options& options, PosixHost& host) {
     form_options.hide_cursor = false;
     form_options.topmost = false;
   }
+  form_options.exit_begins = [] { ArmExitWatchdog(0); };
   return RunForm(state, platform, form_options);
 }
 

@@ -7,6 +7,7 @@
 #include "app/options.h"
 #include "app/runner/hack_target.h"
 #include "surface/events/quit_signals.h"
+#include "app/runner/run.h"
 #include "surface/headless/headless.h"
 #include "surface/random/random.h"
 #include "surface/text/font_rasterizer.h"
@@ -51,6 +52,7 @@ int RunHack(const Options& options) {
   form_options.music = false;
   form_options.single_instance = false;
   form_options.input_ends = false;
+  form_options.exit_begins = [] { ArmExitWatchdog(0); };
   return RunForm(state, platform, form_options);
 }
 

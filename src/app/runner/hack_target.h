@@ -9,10 +9,6 @@
 
 namespace zt {
 
-// An X window id as daemons write it: decimal or 0x-hex, surrounding
-// blanks allowed; nothing for anything else or for 0.
-std::optional<uint64_t> ParseXWindowId(std::string_view text);
-
 struct HackTarget {
   bool root = false;    // the screen's root window
   uint64_t window = 0;  // otherwise this window

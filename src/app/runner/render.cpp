@@ -1,5 +1,7 @@
 #include "app/runner/render.h"
 
+#include <stdlib.h>
+
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include "app/form1.h"
 #include "base/scene_observer.h"
 #include "surface/headless/headless.h"
+#include "surface/events/quit_signals.h"
 #include "surface/random/random.h"
 #include "surface/text/font_rasterizer.h"
 
@@ -28,8 +31,8 @@ CalendarTime LocalNow() {
   const std::time_t t = std::chrono::system_clock::to_time_t(now);
   std::tm tm{};
   localtime_r(&t, &tm);
-  return CalendarTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
-                      static_cast<double>(tm.tm_sec)};
+  return CalendarTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                      tm.tm_hour,        tm.tm_min,     static_cast<double>(tm.tm_sec)};
 }
 
 std::string Shortest(float v) {
@@ -66,12 +69,13 @@ struct RenderFailed {
 // Records each figure as the scene cycle draws it and stops after the last.
 class RenderObserver : public SceneObserver {
  public:
-  RenderObserver(const Options& options, const LayeredCanvas& canvas, std::ostream& jsonl)
-      : options_(options), canvas_(canvas), jsonl_(jsonl) {}
+  RenderObserver(const Options& options, const LayeredCanvas& canvas, const fs::path& staging,
+                 std::ostream& jsonl)
+      : options_(options), canvas_(canvas), staging_(staging), jsonl_(jsonl) {}
 
   void OnStatusLine(const std::string& text, float x, float y) override {
-    status_line_ = "{\"text\":" + JsonString(text) + ",\"x\":" + Shortest(x) +
-                   ",\"y\":" + Shortest(y) + "}";
+    status_line_ =
+        "{\"text\":" + JsonString(text) + ",\"x\":" + Shortest(x) + ",\"y\":" + Shortest(y) + "}";
   }
 
   void OnFigureStart(const SceneState& s) override {
@@ -95,7 +99,10 @@ class RenderObserver : public SceneObserver {
     head_ = o.str();
   }
 
-  void OnSpoke(const SceneState&) override { ++steps_; }
+  void OnSpoke(const SceneState&) override {
+    ++steps_;
+    if (QuitSignals::Take()) throw RenderFailed{"interrupted"};
+  }
 
   void OnFigureDrawn(const SceneState& s) override {
     char name[32];
@@ -103,9 +110,13 @@ class RenderObserver : public SceneObserver {
     std::string image = "null";
     if (!options_.no_images) {
       std::string error;
-      if (!WritePng(canvas_, (fs::path(*options_.render_dir) / name).string(), error)) {
-        throw RenderFailed{error};
-      }
+      if (!WritePng(canvas_, (staging_ / name).string(), error)) throw RenderFailed{error};
+      // Whole into place: a link or file planted under the name is replaced,
+      // never written through.
+      std::error_code ec;
+      fs::rename(staging_ / name, fs::path(*options_.render_dir) / name, ec);
+      if (ec)
+        throw RenderFailed{"cannot write " + (fs::path(*options_.render_dir) / name).string()};
       image = JsonString(name);
     }
     jsonl_ << head_ << ",\"steps\":" << steps_
@@ -120,6 +131,7 @@ class RenderObserver : public SceneObserver {
  private:
   const Options& options_;
   const LayeredCanvas& canvas_;
+  const fs::path& staging_;
   std::ostream& jsonl_;
   int64_t figure_ = 0;
   int64_t steps_ = 0;
@@ -127,18 +139,43 @@ class RenderObserver : public SceneObserver {
   std::string status_line_;
 };
 
+// A folder of this run's own inside the output folder, made with a fresh
+// name only this process can write: every file is written there and moved
+// into place whole. Removed with whatever is left in it, however the run ends.
+class StagingFolder {
+ public:
+  explicit StagingFolder(const fs::path& dir) {
+    std::string pattern = (dir / ".zolven-taris-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~StagingFolder() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
 }  // namespace
 
 int RunRender(const Options& options, std::ostream& err) {
+  // Before anything is created, so an interruption always finds the
+  // staging folder to remove.
+  QuitSignals signals;
   const fs::path dir(*options.render_dir);
   std::error_code ec;
   fs::create_directories(dir, ec);
-  const fs::path final_jsonl = dir / "figures.jsonl";
-  const fs::path part_jsonl = dir / "figures.jsonl.part";
-  std::ofstream jsonl(part_jsonl, std::ios::binary | std::ios::trunc);
-  if (!fs::is_directory(dir) || !jsonl) {
+  StagingFolder staging(dir);
+  const fs::path part_jsonl = staging.path() / "figures.jsonl";
+  std::ofstream jsonl;
+  if (!staging.path().empty()) jsonl.open(part_jsonl, std::ios::binary | std::ios::trunc);
+  if (!jsonl.is_open() || !jsonl) {
     err << "zolven-taris: cannot write into '" << dir.string() << "'\n";
-    return 2;
+    return 1;
   }
 
   VirtualClock clock(options.start_time ? *options.start_time : LocalNow());
@@ -154,7 +191,7 @@ int RunRender(const Options& options, std::ostream& err) {
   SeededRandom random(clock, seed);
   HeadlessHost host;
   SilentAudio audio;
-  RenderObserver observer(options, canvas, jsonl);
+  RenderObserver observer(options, canvas, staging.path(), jsonl);
   Platform platform{canvas, events, clock, random, host, audio, &observer};
 
   SceneState state;
@@ -165,19 +202,12 @@ int RunRender(const Options& options, std::ostream& err) {
     // Ends after the last figure is written.
     RunForm(state, platform, form_options);
   } catch (const RenderFailed& failure) {
-    jsonl.close();
-    fs::remove(part_jsonl, ec);
     err << "zolven-taris: " << failure.message << "\n";
     return 1;
   }
   jsonl.close();
-  if (!jsonl) {
-    fs::remove(part_jsonl, ec);
-    err << "zolven-taris: cannot write figures.jsonl\n";
-    return 1;
-  }
-  fs::rename(part_jsonl, final_jsonl, ec);
-  if (ec) {
+  if (jsonl) fs::rename(part_jsonl, dir / "figures.jsonl", ec);
+  if (!jsonl || ec) {
     err << "zolven-taris: cannot write figures.jsonl\n";
     return 1;
   }

@@ -1,7 +1,11 @@
 #include "app/runner/run.h"
 
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/options.h"
@@ -13,7 +17,17 @@ namespace zt {
 int RunDisplay(const Options& options);
 int RunHack(const Options& options);
 
+void ArmExitWatchdog(int status) {
+  // Detached: it outlives main() only if the teardown hangs.
+  std::thread([status] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::_Exit(status);
+  }).detach();
+}
+
 int RunProgram(int argc, char** argv) {
+  // A closed stderr pipe costs a warning, never the program.
+  std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   const ParseResult parsed = ParseOptions(args);
   if (!parsed.error.empty()) {

@@ -22,6 +22,8 @@ struct TempoChange {
 
 struct Track {
   uint64_t end_tick = 0;
+  int64_t channel_events = 0;
+  int64_t densest_tick = 0;         // most channel events on one tick
   std::vector<TempoChange> tempos;  // in file order, so ticks never decrease
 };
 
@@ -88,6 +90,11 @@ std::variant<Track, MidiError> ReadTrack(std::span<const uint8_t> bytes, std::si
   Track track;
   uint64_t tick = 0;
   uint8_t running = 0;
+  int64_t on_this_tick = 0;
+  auto count_channel_event = [&] {
+    ++track.channel_events;
+    track.densest_tick = std::max(track.densest_tick, ++on_this_tick);
+  };
   for (;;) {
     if (r.AtEnd()) return MidiError::kBadChunk;  // the track stops without its end marker
     bool overlong = false;
@@ -95,6 +102,7 @@ std::variant<Track, MidiError> ReadTrack(std::span<const uint8_t> bytes, std::si
     if (!delta) return overlong ? MidiError::kBadEvent : MidiError::kBadChunk;
     tick += *delta;
     if (tick > kMaxTicks) return MidiError::kTooLong;
+    if (*delta != 0) on_this_tick = 0;
 
     std::optional<uint8_t> status = r.Byte();
     if (!status) return MidiError::kBadChunk;
@@ -106,6 +114,7 @@ std::variant<Track, MidiError> ReadTrack(std::span<const uint8_t> bytes, std::si
         if (!d) return MidiError::kBadChunk;
         if (*d >= 0x80u) return MidiError::kBadEvent;
       }
+      count_channel_event();
     } else if (*status < 0xF0u) {
       running = *status;
       for (int i = 0; i < DataBytesFor(running); ++i) {
@@ -113,6 +122,7 @@ std::variant<Track, MidiError> ReadTrack(std::span<const uint8_t> bytes, std::si
         if (!d) return MidiError::kBadChunk;
         if (*d >= 0x80u) return MidiError::kBadEvent;
       }
+      count_channel_event();
     } else if (*status == 0xF0u || *status == 0xF7u) {
       std::optional<uint32_t> len = r.VarLen(overlong);
       if (!len) return overlong ? MidiError::kBadEvent : MidiError::kBadChunk;
@@ -183,6 +193,8 @@ std::string_view MidiErrorName(MidiError error) {
       return "bad tempo";
     case MidiError::kTooLong:
       return "song too long";
+    case MidiError::kTooDense:
+      return "too many events at once";
   }
   return "unknown";
 }
@@ -244,6 +256,10 @@ MidiResult ReadMidiFile(std::span<const uint8_t> bytes) {
   MidiSummary summary;
   summary.format = static_cast<uint16_t>(format);
   summary.track_count = static_cast<uint16_t>(tracks.size());
+  for (const Track& t : tracks) {
+    summary.channel_events += t.channel_events;
+    summary.densest_tick_events += t.densest_tick;
+  }
   double us = 0;
   if (smpte_ticks_per_second > 0) {
     // Tempo changes do not matter in SMPTE time.
@@ -281,6 +297,14 @@ MidiResult ReadMidiFile(std::span<const uint8_t> bytes) {
   if (!(ms <= static_cast<double>(kMaxMidiLengthMs))) return MidiError::kTooLong;
   summary.length_ms = static_cast<int64_t>(ms);
   return summary;
+}
+
+std::optional<MidiError> CheckMidiLoad(const MidiSummary& summary) {
+  if (summary.densest_tick_events > kMaxMidiTickEvents) return MidiError::kTooDense;
+  // Per millisecond, so a song of a few milliseconds is judged as it loops.
+  const int64_t ms = std::max<int64_t>(summary.length_ms, 1);
+  if (summary.channel_events * 1000 > kMaxMidiEventsPerSecond * ms) return MidiError::kTooDense;
+  return std::nullopt;
 }
 
 }  // namespace zt

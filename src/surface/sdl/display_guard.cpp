@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <X11/Xlib.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,9 +37,19 @@ namespace {
 // A refused request is not the end of the show: SDL's own teardown can race
 // the server (withdrawing a window that is already going), and Xlib's
 // default answer to any error is exit(1).
-int OnProtocolError(Display*, XErrorEvent*) { return 0; }
+// Xlib calls the handler on the thread that talks to the server.
+std::atomic<unsigned long> g_refused_window{0};
+
+int OnProtocolError(Display*, XErrorEvent* event) {
+  if (event != nullptr && (event->error_code == BadWindow || event->error_code == BadDrawable)) {
+    g_refused_window = event->resourceid;
+  }
+  return 0;
+}
 
 }  // namespace
+
+bool XWindowRefused(unsigned long window) { return window != 0 && g_refused_window == window; }
 
 void InstallXConnectionLossHandler() {
   XSetIOErrorHandler(OnConnectionLost);

@@ -18,4 +18,8 @@ std::string UnseenVideoDriver();
 // refuses is ignored rather than ending the program.
 void InstallXConnectionLossHandler();
 
+// Whether the server has refused a request on `window` because the window
+// (or its drawable) no longer exists, since the handler was installed.
+bool XWindowRefused(unsigned long window);
+
 }  // namespace zt

@@ -1,16 +1,24 @@
 #pragma once
-// The wave player and the multimedia command strings over SDL2_mixer. The
-// audio device is opened on first use; without one every call fails cleanly
-// and the program simply stays silent.
-#include <SDL_mixer.h>
-
+// The wave player and the multimedia command strings over SDL2_mixer.
+// One sound thread owns the mixer: it opens the device, loads, plays, stops
+// and closes, while the calls here only check the file, answer at once and
+// post a command. So nothing a music file or the sound system does (a slow
+// device, a synthesiser rendering a thousand notes in one callback) can keep
+// the caller waiting. Without a device the sound thread fails cleanly and the
+// program simply stays silent.
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
+#include "surface/os/posix_host.h"
 #include "surface/platform.h"
 
 namespace zt {
@@ -26,45 +34,51 @@ class SdlAudio : public Audio {
   uint32_t MciSendString(std::string_view command, char* reply, uint32_t reply_size) override;
   void Beep() override;
 
-  // Whether the audio device could be opened (opens it when not yet tried).
+  // Whether the audio device could be opened. Waits for the sound thread to
+  // get that far and try: for tests, never for the user-interface thread.
   bool DeviceReady();
 
- private:
-  struct Device;
-  struct ChunkDeleter {
-    void operator()(Mix_Chunk* chunk) const { Mix_FreeChunk(chunk); }
+  struct Command {
+    enum class Kind {
+      kProbeDevice,  // answers `ready`
+      kPlayWave,     // streams the wave read from `fd`
+      kStopWave,
+      kLoadSong,  // `bytes` become the song
+      kPlaySong,  // from the start
+      kResumeSong,
+      kPauseSong,
+      kRewindSong,
+      kCloseSong,
+      kBeep,
+      kQuit,
+    };
+    explicit Command(Kind k = Kind::kQuit) : kind(k) {}
+    Kind kind;
+    UniqueFd fd;  // the wave, opened and checked by the caller
+    bool loop = false;
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    std::shared_ptr<std::promise<bool>> ready;
   };
-  struct MusicDeleter {
-    void operator()(Mix_Music* music) const { Mix_FreeMusic(music); }
-  };
-  using ChunkPtr = std::unique_ptr<Mix_Chunk, ChunkDeleter>;
-  using MusicPtr = std::unique_ptr<Mix_Music, MusicDeleter>;
 
-  // A song opened under an alias. The bytes stay alive as long as the music
-  // that reads them, which is declared after them and so released first.
+ private:
+  // A song opened under an alias, as the callers see it.
   struct Song {
     enum class Position { kAtStart, kPlaying, kStopped };
     std::string alias;
-    std::vector<uint8_t> bytes;
-    MusicPtr music;
     int64_t length_ms = 0;
     Position position = Position::kAtStart;
   };
 
-  uint32_t Capability(std::string_view device, char* reply, uint32_t reply_size);
   uint32_t Open(const std::string& path, const std::string& alias);
-  bool SynthesiserWorks();
-  void StopWave();
+  void Post(Command command);
+  void Run();
 
-  // Declared first so it is closed last, after every chunk and song.
-  std::unique_ptr<Device> device_;
-  bool device_tried_ = false;
-  std::optional<bool> synth_works_;
-  ChunkPtr wave_;
-  int wave_channel_ = -1;
-  std::vector<int16_t> beep_samples_;
-  ChunkPtr beep_;
   std::optional<Song> song_;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Command> queue_;  // guarded by mutex_
+  std::thread worker_;
 };
 
 // The first General MIDI soundfont found in the usual places, or empty.

@@ -7,6 +7,7 @@
 
 #include "surface/events/key_class.h"
 #include "surface/events/quit_signals.h"
+#include "surface/sdl/display_guard.h"
 #include "surface/sdl/sdl_canvas.h"
 
 namespace zt {
@@ -65,6 +66,10 @@ SdlEvents::SdlEvents(SdlCanvas* canvas, Clock& clock) : EventEngine(clock), canv
       info.subsystem != SDL_SYSWM_X11) {
     return;
   }
+  // Another client destroying the window is a close request; SDL passes
+  // that on only as a raw window-system event, or as refused requests.
+  x_window_ = info.info.x11.window;
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   auto x = std::make_unique<XConnection>();
   x->display = info.info.x11.display;
   x->fd = XConnectionNumber(x->display);
@@ -135,6 +140,16 @@ void SdlEvents::Dispatch(const SDL_Event& event) {
           break;
       }
       break;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    case SDL_SYSWMEVENT:
+      if (x_window_ != 0 && event.syswm.msg != nullptr &&
+          event.syswm.msg->subsystem == SDL_SYSWM_X11 &&
+          event.syswm.msg->msg.x11.event.type == DestroyNotify &&
+          event.syswm.msg->msg.x11.event.xdestroywindow.window == x_window_) {
+        CloseRequested();
+      }
+      break;
+#endif
     case SDL_RENDER_TARGETS_RESET:
     case SDL_RENDER_DEVICE_RESET:
       if (canvas_ != nullptr) canvas_->Invalidate();
@@ -158,9 +173,13 @@ void SdlEvents::Gather() {
 
 bool SdlEvents::DispatchOne() {
   SDL_Event event;
-  if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) <= 0) return false;
-  Dispatch(event);
-  return true;
+  if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+    Dispatch(event);
+    return true;
+  }
+  // A window the server no longer knows is as good as closed.
+  if (XWindowRefused(x_window_)) CloseRequested();
+  return false;
 }
 
 void SdlEvents::Present() {

@@ -41,6 +41,7 @@ class SdlEvents : public EventEngine {
   SdlCanvas* canvas_;
   int64_t last_poll_ms_ = 0;
   std::unique_ptr<XConnection> x_;
+  unsigned long x_window_ = 0;  // the window's X id, to tell when it is destroyed
 };
 
 }  // namespace zt
