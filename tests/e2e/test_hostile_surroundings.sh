@@ -21,15 +21,7 @@ if ldd "$ZT_BIN" 2>/dev/null | grep -q libasan; then
 fi
 ZT_BIN_ORIG=$ZT_BIN
 
-# A server that picks its own free display number.
-need Xvfb xdotool "$ZT_PROBE"
-Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -dpi 96 -noreset \
-  9>"$E2E_TMP/displayfd" >"$E2E_TMP/xvfb.log" 2>&1 &
-E2E_PIDS+=("$!")
-for _ in $(seq 1 200); do [ -s "$E2E_TMP/displayfd" ] && break; sleep 0.05; done
-DISPLAY=":$(head -n1 "$E2E_TMP/displayfd")"
-export DISPLAY
-[ "$DISPLAY" != ":" ] || { log "cannot start Xvfb"; exit 1; }
+start_xvfb 1024x768x24
 
 be16() { printf '%b' "\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $(($1 & 255)))"; }
 be32() { be16 $((($1 >> 16) & 65535)); be16 $(($1 & 65535)); }
