@@ -17,6 +17,10 @@ namespace {
 constexpr uint32_t kWaveStopFlags = kSndFilename | kSndNoDefault | kSndAsync;
 
 int16_t IntOf(double v) { return Wrap16(FloorInt(v)); }
+
+// Thrown from the pump when the window changed size: the scene cycle is
+// left and begins again at the new size.
+struct SceneRestart {};
 }  // namespace
 
 float LayoutScaleFor(int32_t screen_width) {
@@ -36,7 +40,14 @@ int RunForm(SceneState& state, Platform& platform, FormOptions options) {
   Form1 form(state, platform, options);
   try {
     form.Main();
-    form.Form_Activate();
+    for (;;) {
+      try {
+        form.Form_Activate();
+      } catch (const SceneRestart&) {
+        form.MeasureScreen();
+      }
+    }
+
   } catch (const ProgramExit& exit) {
     return exit.status;
   }
@@ -49,14 +60,28 @@ Form1::Form1(SceneState& state, Platform& platform, FormOptions options)
   handlers.key_press = [this](char key) { Form_KeyPress(key); };
   handlers.query_unload = [this] { Form_QueryUnload(); };
   handlers.timer1 = [this] { Timer1_Timer(s_, platform_); };
+  handlers.size_changed = [this](int32_t, int32_t) {
+    // Before the cycle runs there is nothing to leave; it measures anew.
+    if (cycle_running_) throw SceneRestart{};
+    resized_ = true;
+  };
   platform_.events.SetHandlers(std::move(handlers));
 }
 
 void Form1::Main() {
   if (options_.single_instance && platform_.host.PreviousInstance()) throw ProgramExit{0};
   Form_Load();
+  if (platform_.canvas.BitsPerPixel() == 8) s_.PaletteMode = 1;
+  MeasureScreen();
+  s_.StartSeconds = Round32(platform_.clock.Timer());
+  const CalendarTime today = platform_.clock.Now();
+  s_.StartDay = Wrap16(today.day);
+  s_.StartEpochSeconds =
+      DaysFromCivil(today.year, today.month, today.day) * 86400 + s_.StartSeconds;
+}
+
+void Form1::MeasureScreen() {
   Canvas& canvas = platform_.canvas;
-  if (canvas.BitsPerPixel() == 8) s_.PaletteMode = 1;
   s_.TwipsPerPixel = Round32(canvas.TwipsPerPixelX());
   s_.ScreenWidth = Round32(canvas.ScreenWidthTwips() / canvas.TwipsPerPixelX());
   s_.ScreenHeight = Round32(canvas.ScreenHeightTwips() / canvas.TwipsPerPixelY());
@@ -66,10 +91,6 @@ void Form1::Main() {
   s_.LayoutScale = LayoutScaleFor(s_.ScreenWidth);
   s_.ProjectScaleX = ToSingle(s_.CenterX / 200.0);
   s_.ProjectScaleY = ToSingle(s_.CenterY / 200.0);
-  s_.StartSeconds = Round32(platform_.clock.Timer());
-  const CalendarTime today = platform_.clock.Now();
-  s_.StartDay = Wrap16(today.day);
-  s_.StartEpochSeconds = DaysFromCivil(today.year, today.month, today.day) * 86400 + s_.StartSeconds;
 }
 
 void Form1::Form_Load() {
@@ -106,6 +127,9 @@ void Form1::Form_QueryUnload() {
 }
 
 void Form1::Form_Activate() {
+  if (resized_) MeasureScreen();
+  resized_ = false;
+  cycle_running_ = true;
   if (s_.PaletteMode == 1) InitPalette(s_, platform_);
   PaintRowBackdrop(s_, platform_);
   s_.BackdropKind = 1;

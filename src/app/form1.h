@@ -38,6 +38,9 @@ class Form1 {
 
   // One pass of the scene cycle's loop: one figure.
   void DrawNextFigure();
+  // The screen metrics and the depth buffer, from the canvas's present size:
+  // at start-up, and again when the window changed size.
+  void MeasureScreen();
 
  private:
   float Rnd() { return platform_.random.Rnd(); }
@@ -45,6 +48,9 @@ class Form1 {
   SceneState& s_;
   Platform& platform_;
   FormOptions options_;
+  // A size change before the cycle started, and whether it runs.
+  bool resized_ = false;
+  bool cycle_running_ = false;
 };
 
 // Runs the program on a platform: start-up, then the scene cycle until the

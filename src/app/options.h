@@ -27,10 +27,28 @@ struct Options {
   bool windowed = false;
   int32_t window_width = 800, window_height = 600;
   bool geometry_given = false;
-  int32_t display = 0;
+  // The monitor the full-screen window covers; none: every monitor.
+  std::optional<int32_t> monitor;
+  // The X display to open (what DISPLAY would name).
+  std::optional<std::string> display_name;
   bool root = false;
   std::optional<uint64_t> window_id;
+  // XScreenSaver's standard options.
+  bool fps = false;
+  // Pacing: every pause of the scene divided by this; 1 is the original.
+  double speed = 1;
+  bool install = false;
+  std::string visual;
+  bool mono = false;
+  bool pair = false;
+  // Music: a file of either kind instead of the usual places, or none.
+  std::optional<std::string> music_file;
+  bool no_music = false;
 };
+
+// -delay N (microseconds) as a --speed factor: the shortest pause between
+// two spokes, 20 ms at the original pacing, becomes N microseconds.
+double SpeedForDelay(uint64_t delay_us);
 
 struct ParseResult {
   Options options;

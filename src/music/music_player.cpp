@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zt {
 namespace {
@@ -93,30 +94,39 @@ void StartMusic(SceneState& s, Platform& p) {
     return ok;
   };
 
-  std::string folder;
-  step([&] {
-    folder = p.host.AppPath();
-    char sep = p.host.PathSeparator();
-    if (folder.empty() || folder.back() != sep) folder += sep;
-  });
+  std::vector<MusicFile> files;
+  step([&] { files = p.host.MusicFiles(); });
+  if (files.empty()) {
+    std::string folder;
+    step([&] {
+      folder = p.host.AppPath();
+      char sep = p.host.PathSeparator();
+      if (folder.empty() || folder.back() != sep) folder += sep;
+    });
+    files = {{folder + std::string(kWaveName), false}, {folder + std::string(kMidiName), true}};
+  }
   s.MusicMode = 0;
 
-  std::string wave_path = folder + std::string(kWaveName);
-  bool wave_exists = false;
-  step([&] { wave_exists = p.host.FileExists(wave_path); });
-  if (wave_exists) {
+  // The first file that exists decides; a wave file is looped as it is.
+  const MusicFile* found = nullptr;
+  for (const MusicFile& file : files) {
+    bool exists = false;
+    step([&] { exists = p.host.FileExists(file.path); });
+    if (exists) {
+      found = &file;
+      break;
+    }
+  }
+  if (found == nullptr) return;
+  if (!found->midi) {
     int32_t played = 0;
-    step([&] { played = p.audio.SndPlaySound(wave_path, kWaveLoopFlags); });
+    step([&] { played = p.audio.SndPlaySound(found->path, kWaveLoopFlags); });
     s.ApiResult = played;
     // A wave player that refuses the file (no device, not audio) means no music.
     s.MusicMode = (error || played == 0) ? 0 : 1;
     return;
   }
-
-  std::string midi_path = folder + std::string(kMidiName);
-  bool midi_exists = false;
-  step([&] { midi_exists = p.host.FileExists(midi_path); });
-  if (!midi_exists) return;
+  const std::string& midi_path = found->path;
 
   std::array<char, kStartReplySize> reply{};
   if (!Send(p.audio, "capability sequencer can play", reply)) return;

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/types.h"
 
@@ -184,9 +185,18 @@ class Random {
   virtual void Randomize() = 0;
 };
 
+// A music file the player may use, and which player takes it.
+struct MusicFile {
+  std::string path;
+  bool midi = false;
+};
+
 class Host {
  public:
   virtual ~Host() = default;
+  // The music files looked for, in this order; the first that exists is
+  // played. Empty: "zt-bgm.wav", then "zt-bgm.mid", in the program's folder.
+  virtual std::vector<MusicFile> MusicFiles() { return {}; }
   virtual bool PreviousInstance() = 0;
   // The program's folder, without a trailing separator.
   virtual std::string AppPath() = 0;

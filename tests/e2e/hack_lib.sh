@@ -42,3 +42,19 @@ wait_spokes() {
 
 # Pixels with any red or green in the rectangle.
 count_not_blue() { "$ZT_PROBE" notblue "$@"; }
+
+# make_window W H X Y: a window of another client; sets WIN and WIN_PID.
+make_window() {
+  local out="$E2E_TMP/window.$RANDOM" i
+  "$ZT_PROBE" make-window "$@" >"$out" &
+  WIN_PID=$!
+  E2E_PIDS+=("$WIN_PID")
+  WIN=
+  for i in $(seq 1 100); do
+    WIN=$(head -n 1 "$out")
+    [ -n "$WIN" ] && return 0
+    sleep 0.05
+  done
+  fail "the probe made no window"
+  finish
+}

@@ -116,6 +116,17 @@ else
   fail "no window appeared for --window"
 fi
 
+log "--- --root: the hack on the root window, through a colormap of its own"
+start_program --root --seed "$seed"
+title=$(count_at_least 500 5 count 255 200 0)
+if [ "$title" -ge 500 ]; then pass "the title card on the root ($title pixels)"; else
+  fail "no title card on the root: $title pixels; $(program_stderr)"
+fi
+sleep 3.5
+check_eq "the brightest band on the root" "0 0 98" "$(pixel 0 393)"
+kill -TERM "$ZT_PID"
+expect_exit "SIGTERM to --root"
+
 log "--- an 8-bit GrayScale screen: one clear line"
 start_xvfb 640x480x8 -cc 1
 "$ZT_BIN" >"$E2E_TMP/gray.out" 2>"$E2E_TMP/gray.err"

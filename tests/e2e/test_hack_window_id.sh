@@ -9,22 +9,6 @@ source "$here/hack_lib.sh"
 
 start_xvfb 1024x768x24
 
-# make_window W H X Y: a window of another client; sets WIN and WIN_PID.
-make_window() {
-  local out="$E2E_TMP/window.$RANDOM" i
-  "$ZT_PROBE" make-window "$@" >"$out" &
-  WIN_PID=$!
-  E2E_PIDS+=("$WIN_PID")
-  WIN=
-  for i in $(seq 1 100); do
-    WIN=$(head -n 1 "$out")
-    [ -n "$WIN" ] && return 0
-    sleep 0.05
-  done
-  fail "the probe made no window"
-  finish
-}
-
 # Fingerprints of the screen around the window at (100,100) 320x240.
 outside() {
   echo "$("$ZT_PROBE" hash 0 0 1024 100) $("$ZT_PROBE" hash 0 340 1024 768)" \

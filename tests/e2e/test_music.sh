@@ -19,32 +19,53 @@ make_wave() {
   } >"$1"
 }
 
-# The program looks for its music in its own folder.
+audio="$E2E_TMP/audio.raw"
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio"
+
+# play WHAT EXPECT [ARGS...]: runs the program for 2 s; EXPECT is "sound"
+# or "silence" from the disk driver's file.
+play() {
+  local what=$1 expect=$2 size loud heard=silence
+  shift 2
+  rm -f "$audio"
+  start_program "$@"
+  if ! wait_window 10000; then
+    fail "$what: no window appeared"
+    return
+  fi
+  sleep 2
+  size=$(stat -c %s "$audio" 2>/dev/null || echo 0)
+  loud=$(head -c 2000000 "$audio" 2>/dev/null | tr -d '\000' | head -c 1000 | wc -c)
+  [ "$size" -gt 0 ] && [ "$loud" -ge 1000 ] && heard=sound
+  check_eq "$what" "$expect" "$heard"
+  click 320 240 1
+  wait_exit "$ZT_PID" 10
+  check_eq "$what: a click ends it" 0 "$EXIT_STATUS"
+  if [ "$heard" = sound ]; then
+    size=$(stat -c %s "$audio" 2>/dev/null || echo 0)
+    sleep 1
+    check_eq "$what: the audio stops with the program" "$size" "$(stat -c %s "$audio" 2>/dev/null || echo 0)"
+  fi
+}
+
+xdotool mousemove 10 10
+# A user's own file, named on the command line, in a folder with a space;
+# no extension, so its first bytes say it is a wave.
+mkdir -p "$E2E_TMP/my music"
+make_wave "$E2E_TMP/my music/tune"
+play "--music FILE plays" sound --music "$E2E_TMP/my music/tune"
+# The user's data folder, as the installed package finds it.
+mkdir -p "$E2E_TMP/data/zolven-taris"
+make_wave "$E2E_TMP/data/zolven-taris/zt-bgm.wav"
+XDG_DATA_HOME="$E2E_TMP/data" play "\$XDG_DATA_HOME/zolven-taris plays" sound
+XDG_DATA_HOME="$E2E_TMP/data" play "--no-music is silent" silence --no-music
+
+# The program's own folder comes first: the unplayable file in the data
+# folder is not even tried.
 mkdir -p "$E2E_TMP/app"
 cp "$ZT_BIN" "$E2E_TMP/app/zolven-taris"
 make_wave "$E2E_TMP/app/zt-bgm.wav"
+echo "not a wave" >"$E2E_TMP/data/zolven-taris/zt-bgm.wav"
 ZT_BIN="$E2E_TMP/app/zolven-taris"
-
-audio="$E2E_TMP/audio.raw"
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio"
-xdotool mousemove 10 10
-start_program
-if ! wait_window 10000; then
-  fail "no window appeared"
-  finish
-fi
-sleep 2
-size_running=$(stat -c %s "$audio" 2>/dev/null || echo 0)
-loud=$(head -c 2000000 "$audio" 2>/dev/null | tr -d '\000' | head -c 1000 | wc -c)
-if [ "$size_running" -gt 0 ] && [ "$loud" -ge 1000 ]; then
-  pass "the wave plays ($size_running bytes of audio, not silent)"
-else
-  fail "no sound from the wave (size $size_running, non-zero bytes $loud)"
-fi
-click 320 240 1
-wait_exit "$ZT_PID" 10
-check_eq "a click ends it" 0 "$EXIT_STATUS"
-size_after=$(stat -c %s "$audio" 2>/dev/null || echo 0)
-sleep 1
-check_eq "the audio stops with the program" "$size_after" "$(stat -c %s "$audio" 2>/dev/null || echo 0)"
+XDG_DATA_HOME="$E2E_TMP/data" play "the wave next to the program plays first" sound
 finish

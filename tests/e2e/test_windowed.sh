@@ -58,13 +58,13 @@ start_windowed --window
 wait_exit "$ZT_PID" 5
 check_eq "closing ends it with status 0" 0 "$EXIT_STATUS"
 
-log "--- --display 0 and an absent monitor both cover the screen there is"
+log "--- --monitor 0 and an absent monitor both cover the screen there is"
 for n in 0 7; do
-  start_windowed --display "$n"
-  check_eq "--display $n geometry" "0 0 1024 768" "$("$ZT_PROBE" geometry "$ZT_WINDOW_NAME")"
+  start_windowed --monitor "$n"
+  check_eq "--monitor $n geometry" "0 0 1024 768" "$("$ZT_PROBE" geometry "$ZT_WINDOW_NAME")"
   kill -TERM "$ZT_PID"
   wait_exit "$ZT_PID" 5
-  check_eq "--display $n ends on SIGTERM with status 0" 0 "$EXIT_STATUS"
+  check_eq "--monitor $n ends on SIGTERM with status 0" 0 "$EXIT_STATUS"
 done
 
 finish

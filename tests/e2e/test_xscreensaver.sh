@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The program as a hack of the real XScreenSaver daemon: configured alone
-# with "zolven-taris --root", activation shows the backdrop and then spokes
-# on the daemon's window; deactivation ends the hack within a second, with
-# status 0.
+# with the labelled line "Zolven Taris" zolven-taris --root --speed 2.0 -fps
+# (as the settings write it with the frame rate ticked), activation shows the
+# backdrop, the frame-rate line and then spokes on the daemon's window;
+# deactivation ends the hack within a second, with status 0.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh" "$@"
@@ -50,7 +51,7 @@ splash:		False
 dpmsEnabled:	False
 grabDesktopImages:	False
 grabVideoFrames:	False
-programs:	zolven-taris --root \n
+programs:	"Zolven Taris" zolven-taris --root --speed 2.0 -fps \n
 CONF
 if [ ${#as_user[@]} -gt 0 ]; then chown -R nobody:nogroup "$home"; fi
 
@@ -85,6 +86,9 @@ sleep 1.5
 check_gradient "daemon's window" 0 0 1024 768
 sleep 2.5  # the title card's hold; the first figure clears it
 wait_spokes "daemon's window" 0 0 1024 768 15
+fps=$("$ZT_PROBE" count 255 255 255 0 740 240 768)
+[ "$fps" -gt 20 ] && pass "the frame-rate line ($fps white pixels)" || fail "no frame-rate line"
+
 if grep -q "on window 0x" "$E2E_TMP/xscreensaver.log"; then
   pass "the daemon gave it its window: $(grep -o 'on window 0x[0-9a-f]*' "$E2E_TMP/xscreensaver.log" | tail -n 1)"
 fi

@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
 #include <png.h>
 
 #include <chrono>
@@ -27,13 +28,15 @@ struct ImageDestroyer {
 using ImagePtr = std::unique_ptr<XImage, ImageDestroyer>;
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: zt_xprobe pixel X Y | count R G B [x0 y0 x1 y1] | nonblack x0 y0 x1 y1 |\n"
-               "       notblue x0 y0 x1 y1 |\n"
-               "       pointer | windows NAME | wait-window NAME TIMEOUT_MS | shot FILE.ppm |\n"
-               "       geometry NAME | depth | hash x0 y0 x1 y1 | wm-state NAME |\n"
-               "       cursor-visible | make-window W H X Y | destroy-window ID | close NAME |\n"
-               "       palette-miss FILE.png x0 y0 x1 y1 | click-exit PID\n");
+  std::fprintf(
+      stderr,
+      "usage: zt_xprobe pixel X Y | count R G B [x0 y0 x1 y1] | nonblack x0 y0 x1 y1 |\n"
+      "       notblue x0 y0 x1 y1 |\n"
+      "       pointer | windows NAME | wait-window NAME TIMEOUT_MS | shot FILE.ppm |\n"
+      "       geometry NAME | depth | hash x0 y0 x1 y1 | wm-state NAME |\n"
+      "       cursor-visible | make-window W H X Y | destroy-window ID | close NAME |\n"
+      "       palette-miss FILE.png x0 y0 x1 y1 | click-exit PID | set-monitors WxH+X+Y... |\n"
+      "       screen-size W H\n");
   return 2;
 }
 
@@ -374,6 +377,64 @@ int main(int argc, char** argv) {
     XFree(image);
     std::printf("%d\n", visible ? 1 : 0);
     return 0;
+  }
+  if (command == "set-monitors" && argc >= 3) {
+    // RandR monitors side by side on the one output, as a desktop of
+    // several monitors reports them; the first takes the output.
+    const Window root = DefaultRootWindow(d);
+    XRRScreenResources* resources = XRRGetScreenResources(d, root);
+    if (resources == nullptr || resources->noutput < 1) return 1;
+    RROutput output = resources->outputs[0];
+    for (int i = 2; i < argc; ++i) {
+      int w = 0, h = 0, x = 0, y = 0;
+      if (std::sscanf(argv[i], "%dx%d+%d+%d", &w, &h, &x, &y) != 4) return Usage();
+      XRRMonitorInfo monitor{};
+      monitor.name = XInternAtom(d, ("ZT-" + std::to_string(i - 1)).c_str(), False);
+      monitor.primary = i == 2;
+      monitor.x = x;
+      monitor.y = y;
+      monitor.width = w;
+      monitor.height = h;
+      monitor.mwidth = w * 254 / 960;
+      monitor.mheight = h * 254 / 960;
+      monitor.noutput = i == 2 ? 1 : 0;
+      monitor.outputs = i == 2 ? &output : nullptr;
+      XRRSetMonitor(d, root, &monitor);
+    }
+    XRRFreeScreenResources(resources);
+    XSync(d, False);
+    return 0;
+  }
+  if (command == "screen-size" && argc == 4) {
+    // A new monitor mode: the output switches to a mode of that size and the
+    // screen takes the size, as a desktop's display settings do.
+    const Window root = DefaultRootWindow(d);
+    const int w = arg(2), h = arg(3);
+    XRRScreenResources* resources = XRRGetScreenResources(d, root);
+    if (resources == nullptr || resources->noutput < 1 || resources->ncrtc < 1) return 1;
+    std::string name = std::to_string(w) + "x" + std::to_string(h) + "-zt";
+    XRRModeInfo mode{};
+    mode.name = name.data();
+    mode.nameLength = static_cast<unsigned>(name.size());
+    mode.width = static_cast<unsigned>(w);
+    mode.height = static_cast<unsigned>(h);
+    mode.hTotal = mode.width;
+    mode.vTotal = mode.height;
+    mode.dotClock = 60ul * mode.hTotal * mode.vTotal;
+    const RRMode id = XRRCreateMode(d, root, &mode);
+    XRRAddOutputMode(d, resources->outputs[0], id);
+    XRRFreeScreenResources(resources);
+    resources = XRRGetScreenResources(d, root);
+    // A larger screen first, then the mode; a smaller mode first, then the screen.
+    if (w > DisplayWidth(d, 0) || h > DisplayHeight(d, 0)) {
+      XRRSetScreenSize(d, root, w, h, w * 254 / 960, h * 254 / 960);
+    }
+    const Status status = XRRSetCrtcConfig(d, resources, resources->crtcs[0], CurrentTime, 0, 0, id,
+                                           RR_Rotate_0, resources->outputs, 1);
+    XRRSetScreenSize(d, root, w, h, w * 254 / 960, h * 254 / 960);
+    XRRFreeScreenResources(resources);
+    XSync(d, False);
+    return status == RRSetConfigSuccess ? 0 : 1;
   }
   if (command == "make-window" && argc == 6) {
     // A plain mapped window for a program to draw into: prints its id and

@@ -8,7 +8,9 @@
 #include "app/runner/hack_target.h"
 #include "surface/events/quit_signals.h"
 #include "app/runner/run.h"
+#include "app/runner/scene_run.h"
 #include "surface/headless/headless.h"
+#include "surface/events/quit_signals.h"
 #include "surface/random/random.h"
 #include "surface/text/font_rasterizer.h"
 #include "surface/x11/x11_canvas.h"
@@ -42,10 +44,6 @@ int RunHack(const Options& options) {
   }
   HeadlessHost host;
   SilentAudio audio;
-  SeededRandom random(session->clock(), options.seed);
-  Platform platform{
-      session->canvas(), session->events(), session->clock(), random, host, audio, nullptr};
-  SceneState state;
   FormOptions form_options;
   form_options.hide_cursor = false;
   form_options.topmost = false;
@@ -53,7 +51,8 @@ int RunHack(const Options& options) {
   form_options.single_instance = false;
   form_options.input_ends = false;
   form_options.exit_begins = [] { ArmExitWatchdog(0); };
-  return RunForm(state, platform, form_options);
+  return RunScene(session->canvas(), session->events(), session->clock(), host, audio, options,
+                  form_options);
 }
 
 }  // namespace zt

@@ -1,6 +1,7 @@
 #include "app/runner/render.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <chrono>
@@ -8,12 +9,14 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 
 #include "app/form1.h"
+#include "app/runner/render_progress.h"
 #include "base/scene_observer.h"
 #include "surface/headless/headless.h"
 #include "surface/events/quit_signals.h"
@@ -70,8 +73,8 @@ struct RenderFailed {
 class RenderObserver : public SceneObserver {
  public:
   RenderObserver(const Options& options, const LayeredCanvas& canvas, const fs::path& staging,
-                 std::ostream& jsonl)
-      : options_(options), canvas_(canvas), staging_(staging), jsonl_(jsonl) {}
+                 std::ostream& jsonl, RenderProgress& progress)
+      : options_(options), canvas_(canvas), staging_(staging), jsonl_(jsonl), progress_(progress) {}
 
   void OnStatusLine(const std::string& text, float x, float y) override {
     status_line_ =
@@ -125,6 +128,7 @@ class RenderObserver : public SceneObserver {
            << ",\"image\":" << image << "}\n";
     status_line_.clear();
     if (!jsonl_) throw RenderFailed{"cannot write figures.jsonl"};
+    progress_.FigureDone(figure_);
     if (figure_ >= options_.figures) throw ProgramExit{0};
   }
 
@@ -133,6 +137,7 @@ class RenderObserver : public SceneObserver {
   const LayeredCanvas& canvas_;
   const fs::path& staging_;
   std::ostream& jsonl_;
+  RenderProgress& progress_;
   int64_t figure_ = 0;
   int64_t steps_ = 0;
   std::string head_;
@@ -191,7 +196,9 @@ int RunRender(const Options& options, std::ostream& err) {
   SeededRandom random(clock, seed);
   HeadlessHost host;
   SilentAudio audio;
-  RenderObserver observer(options, canvas, staging.path(), jsonl);
+  // Progress only for a person watching a terminal.
+  RenderProgress progress(err, &err == &std::cerr && isatty(STDERR_FILENO) == 1, options.figures);
+  RenderObserver observer(options, canvas, staging.path(), jsonl, progress);
   Platform platform{canvas, events, clock, random, host, audio, &observer};
 
   SceneState state;
@@ -202,15 +209,18 @@ int RunRender(const Options& options, std::ostream& err) {
     // Ends after the last figure is written.
     RunForm(state, platform, form_options);
   } catch (const RenderFailed& failure) {
+    progress.Clear();
     err << "zolven-taris: " << failure.message << "\n";
     return 1;
   }
   jsonl.close();
   if (jsonl) fs::rename(part_jsonl, dir / "figures.jsonl", ec);
   if (!jsonl || ec) {
+    progress.Clear();
     err << "zolven-taris: cannot write figures.jsonl\n";
     return 1;
   }
+  progress.Finish(options.figures, dir.string());
   return 0;
 }
 

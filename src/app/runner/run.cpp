@@ -44,6 +44,8 @@ int RunProgram(int argc, char** argv) {
     return 0;
   }
   if (options.render_dir) return RunRender(options, std::cerr);
+  // Every binding opens the display DISPLAY names.
+  if (options.display_name) setenv("DISPLAY", options.display_name->c_str(), 1);
   // Whichever binding talks to the X server, losing it ends the program
   // at once with one line.
   InstallXConnectionLossHandler();

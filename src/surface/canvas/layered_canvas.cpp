@@ -8,11 +8,6 @@
 
 namespace zt {
 
-double TwipsPerPixelForDpi(float dpi) {
-  if (!std::isfinite(dpi) || dpi < 30.0f || dpi > 1000.0f) return 15;
-  return std::nearbyint(1440.0 / dpi);
-}
-
 uint8_t NearestPaletteIndex(const std::array<PaletteEntry, 256>& palette, Rgb color) {
   int best = 0;
   int32_t best_distance = INT32_MAX;
@@ -147,8 +142,27 @@ void SharedRows::CopyTo(std::vector<uint32_t>& out) const {
 
 LayeredCanvas::LayeredCanvas(const CanvasConfig& config, TextRasterizer* text)
     : config_(config), text_(text) {
+  SizeLayers();
+}
+
+void LayeredCanvas::Resize(int32_t width, int32_t height) {
+  config_.width = std::max(width, 1);
+  config_.height = std::max(height, 1);
+  // Whatever memory held the window layer is left as it is: the picture
+  // starts over.
+  window_ = nullptr;
+  owned_window_ = ImageBuffer<uint32_t>();
+  SizeLayers();
+  const std::string text = std::move(overlay_text_);
+  overlay_text_.clear();
+  overlay_ = RectI{};
+  SetOverlayText(text);
+}
+
+void LayeredCanvas::SizeLayers() {
   const size_t cells = static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height);
   backing_.Reset(config_.width, config_.height, 0);
+  backing_view_valid_ = false;
   AllocateWindow(cells);
   tiles_x_ = (config_.width + kTile - 1) / kTile;
   tiles_y_ = (config_.height + kTile - 1) / kTile;
@@ -514,11 +528,45 @@ void LayeredCanvas::ShownRow(int32_t y, int32_t x0, int32_t x1, uint32_t* out) c
   if (!PaletteMode()) {
     // With the window layer in the framebuffer the row is already there.
     if (out != row + x0) std::copy(row + x0, row + x1, out);
-    return;
+  } else {
+    for (int32_t x = x0; x < x1; ++x) {
+      const PaletteEntry& e = realized_[row[x] & 0xFF];
+      out[x - x0] = Xrgb(e.red, e.green, e.blue);
+    }
   }
-  for (int32_t x = x0; x < x1; ++x) {
-    const PaletteEntry& e = realized_[row[x] & 0xFF];
-    *out++ = Xrgb(e.red, e.green, e.blue);
+  if (y >= overlay_.top && y < overlay_.bottom) CompositeOverlay(y, x0, x1, out);
+}
+
+void LayeredCanvas::SetOverlayText(std::string_view text) {
+  if (text == overlay_text_) return;
+  overlay_text_ = std::string(text);
+  // Both the old box and the new one are shown again.
+  MarkDirty(overlay_.left, overlay_.top, overlay_.right, overlay_.bottom);
+  overlay_ = RectI{};
+  if (text.empty() || text_ == nullptr) return;
+  const FontRequest font{"monospace", std::clamp(config_.height / 40, 12, 16), false, false};
+  if (!text_->Render(font, text, overlay_mask_)) return;
+  constexpr int32_t kPad = 3;
+  const int32_t right = std::min(overlay_mask_.width + 2 * kPad, config_.width);
+  const int32_t top = std::max(config_.height - overlay_mask_.height - 2 * kPad, 0);
+  overlay_ = RectI{0, top, right, config_.height};
+  MarkDirty(overlay_.left, overlay_.top, overlay_.right, overlay_.bottom);
+}
+
+void LayeredCanvas::CompositeOverlay(int32_t y, int32_t x0, int32_t x1, uint32_t* out) const {
+  constexpr int32_t kPad = 3;
+  const int32_t left = std::max(x0, overlay_.left), right = std::min(x1, overlay_.right);
+  const int32_t my = y - overlay_.top - kPad;
+  for (int32_t x = left; x < right; ++x) {
+    uint32_t& c = out[x - x0];
+    // A darkened box keeps the text readable on any backdrop.
+    c = (c >> 2) & 0x3F3F3F;
+    const int32_t mx = x - overlay_.left - kPad;
+    if (my < 0 || my >= overlay_mask_.height || mx < 0 || mx >= overlay_mask_.width) continue;
+    // Crisp white text: small type stays legible without smoothing.
+    if (overlay_mask_.alpha[static_cast<size_t>(my) * overlay_mask_.width + mx] >= 96) {
+      c = 0xFFFFFF;
+    }
   }
 }
 

@@ -54,10 +54,6 @@ class SharedRows {
   std::vector<uint32_t> users_;              // scratch of Fill: filled rows per entry
 };
 
-// Twips per pixel for a display of `dpi` dots per inch: 1440 / dpi rounded,
-// 15 when the system reports nothing believable.
-double TwipsPerPixelForDpi(float dpi);
-
 struct CanvasConfig {
   int32_t width = 800;
   int32_t height = 600;
@@ -134,6 +130,15 @@ class LayeredCanvas : public Canvas {
   bool Persistent() const { return persistent_; }
   int LiveBrushes() const { return static_cast<int>(brushes_.size()); }
 
+  // A line of text over the bottom-left corner of what is shown, in neither
+  // layer: the frame-rate display. It only changes what ShownRow gives;
+  // empty text takes it away.
+  void SetOverlayText(std::string_view text);
+  bool HasOverlay() const { return overlay_.right > overlay_.left; }
+
+  // The drawable has a new size: both layers start over, black, at that size.
+  virtual void Resize(int32_t width, int32_t height);
+
  protected:
   void MarkAllDirty();
   // Keeps the window layer in `pixels` (Width() x Height() tightly packed
@@ -177,6 +182,8 @@ class LayeredCanvas : public Canvas {
   // where the two may differ.
   void SyncWindow();
   void AllocateWindow(size_t cells);
+  void SizeLayers();
+  void CompositeOverlay(int32_t y, int32_t x0, int32_t x1, uint32_t* out) const;
 
   static constexpr int kTile = 64;
   CanvasConfig config_;
@@ -223,6 +230,10 @@ class LayeredCanvas : public Canvas {
   ColorRef last_color_ = 0;
   uint32_t last_cell_ = 0;
   bool last_valid_ = false;
+
+  std::string overlay_text_;
+  CoverageMask overlay_mask_;
+  RectI overlay_{};  // the box behind the text, on the canvas
 };
 
 // Index of the nearest entry (Euclidean in RGB, lowest index on ties).

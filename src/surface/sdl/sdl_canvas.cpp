@@ -167,8 +167,24 @@ bool SdlCanvas::PrepareRenderer(std::string& error) {
   return true;
 }
 
+void SdlCanvas::Resize(int32_t width, int32_t height) {
+  // The old framebuffer is stale; the new one is attached at the next Present.
+  attached_pixels_ = nullptr;
+  LayeredCanvas::Resize(width, height);
+  if (renderer_) {
+    texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_RGB888,
+                                     SDL_TEXTUREACCESS_STREAMING, Width(), Height()));
+  }
+  whole_ = true;
+}
+
 bool SdlCanvas::AttachFramebuffer(SDL_Surface* surface) {
-  if (attached_pixels_ != nullptr || renderer_ || PaletteMode() || surface == nullptr) return false;
+  // The frame-rate line is laid over the shown picture, so the window layer
+  // cannot be the picture itself.
+  if (attached_pixels_ != nullptr || renderer_ || PaletteMode() || surface == nullptr ||
+      HasOverlay()) {
+    return false;
+  }
   if (!IsXrgb8888(surface->format) || SDL_MUSTLOCK(surface) || surface->w != Width() ||
       surface->h != Height() || surface->pitch != Width() * 4 || surface->pixels == nullptr) {
     return false;
@@ -181,6 +197,11 @@ bool SdlCanvas::AttachFramebuffer(SDL_Surface* surface) {
 }
 
 void SdlCanvas::CheckFramebuffer() {
+  if (attached_pixels_ != nullptr && HasOverlay()) {
+    UseWindowStorage(nullptr);
+    attached_pixels_ = nullptr;
+    whole_ = true;
+  }
   if (attached_pixels_ != nullptr) {
     // A resize marks the framebuffer stale and SDL frees it at the next
     // look at the window surface: the picture moves out while it is there.
@@ -212,6 +233,7 @@ void SdlCanvas::Present() {
     return;
   }
   if (renderer_) {
+    if (!texture_) return;
     PresentRenderer(rects);
   } else {
     PresentSurface(rects);

@@ -47,6 +47,7 @@ class SdlCanvas : public LayeredCanvas {
   void Present();
   // The window was exposed or resized: show everything at the next Present.
   void Invalidate() { whole_ = true; }
+  void Resize(int32_t width, int32_t height) override;
 
   bool UsesRenderer() const { return renderer_ != nullptr; }
   // The window layer is drawn straight into the window's framebuffer.
@@ -56,6 +57,7 @@ class SdlCanvas : public LayeredCanvas {
   // the session warps it here again afterwards.
   const std::optional<SDL_Point>& LastWarp() const { return last_warp_; }
   SDL_Window* Window() const { return window_; }
+  bool Windowed() const { return options_.windowed; }
 
  private:
   struct RendererDeleter {

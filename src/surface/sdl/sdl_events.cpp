@@ -53,6 +53,9 @@ struct SdlEvents::XConnection {
 #if defined(SDL_VIDEO_DRIVER_X11)
   Display* display = nullptr;
   int fd = -1;
+  // The full-screen window follows the screen's size (a new monitor mode)
+  // where no window manager does it.
+  Window root = 0;
 #endif
 };
 
@@ -73,7 +76,17 @@ SdlEvents::SdlEvents(SdlCanvas* canvas, Clock& clock) : EventEngine(clock), canv
   auto x = std::make_unique<XConnection>();
   x->display = info.info.x11.display;
   x->fd = XConnectionNumber(x->display);
-  if (x->fd >= 0) x_ = std::move(x);
+  if (x->fd < 0) return;
+  XWindowAttributes window{};
+  if (!canvas_->Windowed() && XGetWindowAttributes(x->display, info.info.x11.window, &window) != 0) {
+    XWindowAttributes root{};
+    if (XGetWindowAttributes(x->display, window.root, &root) != 0) {
+      // Added to what SDL itself listens for on the root window.
+      XSelectInput(x->display, window.root, root.your_event_mask | StructureNotifyMask);
+      x->root = window.root;
+    }
+  }
+  x_ = std::move(x);
 #endif
 }
 
@@ -129,8 +142,18 @@ void SdlEvents::Dispatch(const SDL_Event& event) {
         case SDL_WINDOWEVENT_CLOSE:
           CloseRequested();
           break;
-        case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+          // The picture starts over at the new size rather than being
+          // stretched or cut.
+          if (canvas_ != nullptr && event.window.data1 > 0 && event.window.data2 > 0 &&
+              (event.window.data1 != canvas_->Width() || event.window.data2 != canvas_->Height())) {
+            canvas_->Resize(event.window.data1, event.window.data2);
+            if (handlers().size_changed)
+              handlers().size_changed(event.window.data1, event.window.data2);
+          }
+          if (canvas_ != nullptr) canvas_->Invalidate();
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_RESIZED:
         case SDL_WINDOWEVENT_SHOWN:
         case SDL_WINDOWEVENT_RESTORED:
@@ -142,11 +165,18 @@ void SdlEvents::Dispatch(const SDL_Event& event) {
       break;
 #if defined(SDL_VIDEO_DRIVER_X11)
     case SDL_SYSWMEVENT:
-      if (x_window_ != 0 && event.syswm.msg != nullptr &&
-          event.syswm.msg->subsystem == SDL_SYSWM_X11 &&
-          event.syswm.msg->msg.x11.event.type == DestroyNotify &&
-          event.syswm.msg->msg.x11.event.xdestroywindow.window == x_window_) {
+      if (event.syswm.msg == nullptr || event.syswm.msg->subsystem != SDL_SYSWM_X11) break;
+      if (const XEvent& xevent = event.syswm.msg->msg.x11.event;
+          x_window_ != 0 && xevent.type == DestroyNotify &&
+          xevent.xdestroywindow.window == x_window_) {
         CloseRequested();
+      } else if (x_ && x_->root != 0 && xevent.type == ConfigureNotify &&
+                 xevent.xconfigure.window == x_->root) {
+        // The screen changed size: the window takes the new size, and the
+        // size change that follows starts the scene over.
+        XMoveResizeWindow(x_->display, x_window_, 0, 0,
+                        static_cast<unsigned>(xevent.xconfigure.width),
+                        static_cast<unsigned>(xevent.xconfigure.height));
       }
       break;
 #endif

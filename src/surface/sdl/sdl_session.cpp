@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string_view>
 
 #include "surface/events/quit_signals.h"
 #include "surface/os/system_clock.h"
+#include "surface/dpi/dpi.h"
 #include "surface/sdl/display_guard.h"
 #include "surface/sdl/sdl_canvas.h"
 #include "surface/sdl/sdl_events.h"
@@ -103,10 +105,16 @@ std::unique_ptr<SdlSession> OpenSdlSession(const SdlOptions& options, std::strin
   if (SDL_GetDisplayDPI(display, nullptr, &hdpi, nullptr) != 0) hdpi = 0;
 
   CanvasConfig config;
-  config.twips_per_pixel = TwipsPerPixelForDpi(hdpi);
+  // On X the server's word, as the other modes take it; elsewhere SDL's.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  std::optional<double> x_twips;
+  if (driver != nullptr && std::string_view(driver) == "x11") x_twips = XServerTwipsPerPixel();
+  config.twips_per_pixel = x_twips ? *x_twips : TwipsPerPixelForDpi(hdpi);
   config.bits_per_pixel = options.force_8bit ? 8 : parts->desktop_bpp;
   Uint32 flags = SDL_WINDOW_HIDDEN;
   if (options.windowed) {
+    // Resizable and maximisable; the scene follows the size.
+    flags |= SDL_WINDOW_RESIZABLE;
     config.width = std::max(options.window_width, 1);
     config.height = std::max(options.window_height, 1);
     parts->window.reset(SDL_CreateWindow("Zolven Taris", SDL_WINDOWPOS_CENTERED_DISPLAY(display),

@@ -143,9 +143,9 @@ int32_t X11Canvas::SetWindowPosTopmost() {
 
 int32_t X11Canvas::SetCursorPos(int32_t x, int32_t y) {
   LayeredCanvas::SetCursorPos(x, y);
-  if (!FullScreen()) return 1;
-  // The window covers the screen from its origin: its coordinates are the root's.
-  XWarpPointer(display_, None, DefaultRootWindow(display_), 0, 0, 0, 0, x, y);
+  if (!FullScreen() || !options_.warp_pointer) return 1;
+  // In the window's coordinates: it may cover one monitor of several.
+  XWarpPointer(display_, None, window_, 0, 0, 0, 0, x, y);
   XFlush(display_);
   return 1;
 }

@@ -29,6 +29,8 @@ struct X11CanvasOptions {
   // The own window's private colormap of 256 writable cells, 0 for none.
   // With it the canvas keeps palette indexes and shows them through it.
   Colormap colormap = 0;
+  // SetCursorPos moves the pointer (the full-screen window only).
+  bool warp_pointer = true;
 };
 
 class X11Canvas : public LayeredCanvas {
@@ -52,6 +54,10 @@ class X11Canvas : public LayeredCanvas {
   // Puts what changed since the last call, everything after Invalidate().
   void Present();
   void Invalidate() { whole_ = true; }
+  void Resize(int32_t width, int32_t height) override {
+    LayeredCanvas::Resize(width, height);
+    whole_ = true;
+  }
   // Another colormap replaced the private one: the full-screen window,
   // which covers everything, takes it back.
   void ColormapLost();

@@ -141,8 +141,19 @@ void X11Events::Dispatch(const XEvent& event) {
       // An unmapped window loses what was shown unless the server kept it.
       if (canvas_ != nullptr) canvas_->Invalidate();
       break;
+    case ConfigureNotify:
+      // The picture starts over at the new size rather than being cut.
+      if (event.xconfigure.window == window_ && canvas_ != nullptr && event.xconfigure.width > 0 &&
+          event.xconfigure.height > 0 &&
+          (event.xconfigure.width != canvas_->Width() ||
+           event.xconfigure.height != canvas_->Height())) {
+        canvas_->Resize(event.xconfigure.width, event.xconfigure.height);
+        if (handlers().size_changed) {
+          handlers().size_changed(event.xconfigure.width, event.xconfigure.height);
+        }
+      }
+      break;
     default:
-      // A new size is not followed: the scene keeps the size it started at.
       break;
   }
 }

@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <optional>
 
+#include "surface/dpi/dpi.h"
 #include "surface/events/quit_signals.h"
 #include "surface/os/system_clock.h"
 #include "surface/x11/x11_canvas.h"
 #include "surface/x11/x11_events.h"
+#include "surface/x11/x11_monitors.h"
 
 namespace zt {
 namespace {
@@ -38,6 +40,12 @@ struct OwnedWindow {
       XUngrabKeyboard(display, CurrentTime);
       XDestroyWindow(display, window);
     }
+    for (const Window cover : covers) XDestroyWindow(display, cover);
+    if (lent_to != 0) {
+      // The daemon's window (or the root) gets its colormap back first.
+      XSetWindowColormap(display, lent_to, lent_from);
+      XInstallColormap(display, lent_from);
+    }
     // Freeing an installed colormap puts the screen's default one back.
     if (colormap != 0) XFreeColormap(display, colormap);
     XSync(display, False);
@@ -45,6 +53,10 @@ struct OwnedWindow {
   Display* display = nullptr;
   Window window = 0;
   Colormap colormap = 0;
+  std::vector<Window> covers;
+  // A window of someone else's that was given `colormap`, and its own.
+  Window lent_to = 0;
+  Colormap lent_from = 0;
 };
 
 void SetNames(Display* display, Window window) {
@@ -113,14 +125,31 @@ std::unique_ptr<X11Session> OpenX11Session(const X11Options& options, std::strin
   CanvasConfig config;
   config.width = attributes.width;
   config.height = attributes.height;
-  Screen* screen = attributes.screen;
-  const double mm = WidthMMOfScreen(screen);
-  const float dpi = mm > 0 ? static_cast<float>(WidthOfScreen(screen) * 25.4 / mm) : 0.0f;
-  config.twips_per_pixel = TwipsPerPixelForDpi(dpi);
+  config.twips_per_pixel = TwipsPerPixelOfScreen(display, XScreenNumberOfScreen(attributes.screen));
   config.bits_per_pixel = options.force_8bit ? 8 : 32;
-  parts->canvas = std::make_unique<X11Canvas>(display, window, attributes.visual, attributes.depth,
-                                              config, options.text);
+  X11CanvasOptions canvas_options;
   std::string why;
+  if (ShowsPaletteIndexes(DescribeVisual(display, attributes.visual, attributes.depth), why)) {
+    // An 8-bit PseudoColor window gets a colormap of ours holding the
+    // palette, as a hack started with -install does; its own comes back at
+    // the end.
+    const Colormap colormap = XCreateColormap(display, window, attributes.visual, AllocAll);
+    parts->own.display = display;
+    parts->own.colormap = colormap;
+    XSetWindowColormap(display, window, colormap);
+    XInstallColormap(display, colormap);
+    XSync(display, False);
+    if (X11ErrorTrap::ErrorCount() > 0) {
+      error = "zolven-taris: the X window " + Hex(window) + " cannot take a colormap of its own";
+      return nullptr;
+    }
+    parts->own.lent_to = window;
+    parts->own.lent_from = attributes.colormap;
+    config.bits_per_pixel = 8;
+    canvas_options.colormap = colormap;
+  }
+  parts->canvas = std::make_unique<X11Canvas>(display, window, attributes.visual, attributes.depth,
+                                              config, options.text, canvas_options);
   if (!parts->canvas->Prepare(why)) {
     error = "zolven-taris: cannot draw in the X window " + Hex(window) + ": " + why;
     return nullptr;
@@ -149,6 +178,14 @@ ScreenBinding ProbeScreenBinding(std::string& error) {
   return binding;
 }
 
+bool ProbeScreens(int& screen, std::vector<RectI>& monitors) {
+  std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
+  if (!display) return false;
+  screen = DefaultScreen(display.get());
+  monitors = ListMonitors(display.get(), screen);
+  return true;
+}
+
 std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options,
                                                  std::string& error) {
   auto fail = [&error](const std::string& why) {
@@ -165,23 +202,28 @@ std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options
   Visual* visual = DefaultVisual(display, screen);
   const int depth = DefaultDepth(display, screen);
   std::string why;
-  if (!ShowsPaletteIndexes(DescribeVisual(display, visual, depth), why)) return fail(why);
+  // An 8-bit PseudoColor screen shows the palette indexes as they are;
+  // any other gets colours, which the canvas checks it can write.
+  const bool indexed = ShowsPaletteIndexes(DescribeVisual(display, visual, depth), why);
 
   const Window root = RootWindow(display, screen);
-  const int screen_w = DisplayWidth(display, screen);
-  const int screen_h = DisplayHeight(display, screen);
+  RectI area = options.area;
+  if (area.right <= area.left || area.bottom <= area.top) {
+    area = RectI{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)};
+  }
+  const int screen_w = area.right - area.left;
+  const int screen_h = area.bottom - area.top;
   CanvasConfig config;
   config.width = options.windowed ? std::max(options.window_width, 1) : screen_w;
   config.height = options.windowed ? std::max(options.window_height, 1) : screen_h;
-  const int mm = DisplayWidthMM(display, screen);
-  const float dpi = mm > 0 ? static_cast<float>(screen_w * 25.4 / mm) : 0.0f;
-  config.twips_per_pixel = TwipsPerPixelForDpi(dpi);
-  config.bits_per_pixel = 8;
+  config.twips_per_pixel = TwipsPerPixelOfScreen(display, screen);
+  config.bits_per_pixel = indexed || options.force_8bit ? 8 : 32;
 
   // All 256 cells writable: the window's logical palette lives there.
-  const Colormap colormap = XCreateColormap(display, root, visual, AllocAll);
+  const Colormap colormap =
+      indexed ? XCreateColormap(display, root, visual, AllocAll) : DefaultColormap(display, screen);
   parts->own.display = display;
-  parts->own.colormap = colormap;
+  if (indexed) parts->own.colormap = colormap;
   XSetWindowAttributes attributes{};
   attributes.background_pixel = 0;  // palette entry 0, black
   attributes.border_pixel = 0;
@@ -191,8 +233,8 @@ std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options
   attributes.override_redirect = options.windowed ? False : True;
   attributes.event_mask =
       ExposureMask | StructureNotifyMask | KeyPressMask | ButtonPressMask | ColormapChangeMask;
-  const int x = options.windowed ? std::max((screen_w - config.width) / 2, 0) : 0;
-  const int y = options.windowed ? std::max((screen_h - config.height) / 2, 0) : 0;
+  const int x = area.left + (options.windowed ? std::max((screen_w - config.width) / 2, 0) : 0);
+  const int y = area.top + (options.windowed ? std::max((screen_h - config.height) / 2, 0) : 0);
   const Window window = XCreateWindow(
       display, root, x, y, static_cast<unsigned>(config.width),
       static_cast<unsigned>(config.height), 0, depth, InputOutput, visual,
@@ -203,23 +245,42 @@ std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options
   Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
   Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(display, window, &delete_window, 1);
-  Window colormap_windows[] = {window};
-  XSetWMColormapWindows(display, window, colormap_windows, 1);
+  if (indexed) {
+    Window colormap_windows[] = {window};
+    XSetWMColormapWindows(display, window, colormap_windows, 1);
+  }
+  if (!options.windowed) {
+    // The other monitors stay black, and a click or key there ends it too.
+    XSetWindowAttributes black{};
+    black.background_pixel = BlackPixel(display, screen);
+    black.override_redirect = True;
+    black.event_mask = KeyPressMask | ButtonPressMask;
+    for (const RectI& r : options.covers) {
+      if (r.right <= r.left || r.bottom <= r.top) continue;
+      const Window cover =
+          XCreateWindow(display, root, r.left, r.top, static_cast<unsigned>(r.right - r.left),
+                        static_cast<unsigned>(r.bottom - r.top), 0, CopyFromParent, InputOutput,
+                        CopyFromParent, CWBackPixel | CWOverrideRedirect | CWEventMask, &black);
+      parts->own.covers.push_back(cover);
+      XMapRaised(display, cover);
+    }
+  }
   if (options.windowed) {
-    // A fixed size: the scene is laid out for it.
+    // Any size from 64x64: the scene starts over at each.
     XSizeHints hints{};
-    hints.flags = PPosition | PMinSize | PMaxSize;
+    hints.flags = PPosition | PMinSize;
     hints.x = x;
     hints.y = y;
-    hints.min_width = hints.max_width = config.width;
-    hints.min_height = hints.max_height = config.height;
+    hints.min_width = 64;
+    hints.min_height = 64;
     XSetWMNormalHints(display, window, &hints);
   }
   XSync(display, False);
   if (X11ErrorTrap::ErrorCount() > 0) return fail("the X server refused the window");
 
-  parts->canvas = std::make_unique<X11Canvas>(display, window, visual, depth, config, options.text,
-                                              X11CanvasOptions{true, options.windowed, colormap});
+  parts->canvas = std::make_unique<X11Canvas>(
+      display, window, visual, depth, config, options.text,
+      X11CanvasOptions{true, options.windowed, indexed ? colormap : 0, options.warp_pointer});
   if (!parts->canvas->Prepare(why)) return fail(why);
   parts->events = std::make_unique<X11Events>(display, window, parts->canvas.get(), parts->clock);
   parts->events->AcceptCloseRequests(protocols, delete_window);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "surface/platform.h"
 #include "surface/x11/x11_pixels.h"
@@ -26,7 +27,8 @@ struct X11Options {
   TextRasterizer* text = nullptr;
 };
 
-// The program's own window on an 8-bit PseudoColor screen.
+// The program's own window, where SDL's cannot be: on an 8-bit PseudoColor
+// screen, on a screen other than the first, on one monitor of several.
 struct X11ScreenOptions {
   // An ordinary window of the given size instead of the full-screen one.
   bool windowed = false;
@@ -34,6 +36,14 @@ struct X11ScreenOptions {
   int32_t window_height = 600;
   // As in X11Options.
   TextRasterizer* text = nullptr;
+  // The part of the screen the full-screen window covers; empty: all of it.
+  RectI area{};
+  // Black windows over these parts, which end the program as the window does.
+  std::vector<RectI> covers;
+  // Behave as a display of 8 bits per pixel (on a direct-colour screen).
+  bool force_8bit = false;
+  // The exit puts the pointer at the window's centre.
+  bool warp_pointer = true;
 };
 
 class X11Session {
@@ -62,9 +72,15 @@ std::unique_ptr<X11Session> OpenX11Session(const X11Options& options, std::strin
 // `error` is a one-line message when no binding can.
 ScreenBinding ProbeScreenBinding(std::string& error);
 
-// The program's own window with a private colormap, the canvas at 8 bits
-// per pixel, the pump (clicks, keys, close requests, signals) and the
-// clock. Null with a one-line `error` when it cannot be made.
+// What the full-screen window meets on the display DISPLAY names: the
+// default screen's number and its monitors (never empty). False when no X
+// display answers.
+bool ProbeScreens(int& screen, std::vector<RectI>& monitors);
+
+// The program's own window on the default screen of the display DISPLAY
+// names, with a private colormap on an 8-bit PseudoColor screen; the
+// canvas, the pump (clicks, keys, close requests, signals) and the clock.
+// Null with a one-line `error` when it cannot be made.
 std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options,
                                                  std::string& error);
 
