@@ -129,8 +129,15 @@ class RenderObserver : public SceneObserver {
     status_line_.clear();
     if (!jsonl_) throw RenderFailed{"cannot write figures.jsonl"};
     progress_.FigureDone(figure_);
-    if (figure_ >= options_.figures) throw ProgramExit{0};
+    if (figure_ >= options_.figures) {
+      done_ = true;
+      throw ProgramExit{0};
+    }
   }
+
+  // False when the run ended before the last figure: a termination signal
+  // taken by the pump as a close request.
+  bool Done() const { return done_; }
 
  private:
   const Options& options_;
@@ -140,6 +147,7 @@ class RenderObserver : public SceneObserver {
   RenderProgress& progress_;
   int64_t figure_ = 0;
   int64_t steps_ = 0;
+  bool done_ = false;
   std::string head_;
   std::string status_line_;
 };
@@ -208,6 +216,7 @@ int RunRender(const Options& options, std::ostream& err) {
   try {
     // Ends after the last figure is written.
     RunForm(state, platform, form_options);
+    if (!observer.Done()) throw RenderFailed{"interrupted"};
   } catch (const RenderFailed& failure) {
     progress.Clear();
     err << "zolven-taris: " << failure.message << "\n";
