@@ -2,12 +2,16 @@
 // binding that runs here: headless, SDL and X11 (a hack's window), the last
 // two on an Xvfb the test starts itself. What the screen shows is read back
 // from the X server.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <array>
 #include <cmath>
@@ -20,6 +24,11 @@
 #include "surface/events/quit_signals.h"
 #include "surface/headless/headless.h"
 #include "surface/os/system_clock.h"
+#if defined(_WIN32)
+#include "surface/win32/gdi_text.h"
+#include "surface/win32/win32_events.h"
+#include "surface/win32/win32_session.h"
+#else
 #include "surface/sdl/sdl_canvas.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/sdl/sdl_session.h"
@@ -32,11 +41,23 @@
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#endif
 
 namespace zt {
 namespace {
 
 constexpr int kWidth = 160, kHeight = 120;
+
+#if defined(_WIN32)
+using PlatformText = GdiTextRasterizer;
+// What the console's Ctrl+C handler does: Windows sends no such signals.
+void RaiseQuitSignal(int) { QuitSignals::Raise(); }
+#if !defined(SIGHUP)
+#define SIGHUP 1  // named only, for the cases that raise it elsewhere
+#endif
+#else
+using PlatformText = FontRasterizer;
+void RaiseQuitSignal(int signal) { std::raise(signal); }
 
 // A private X server for the whole test program, on the first free display.
 class Xvfb {
@@ -118,6 +139,8 @@ std::vector<uint32_t> ReadWindow(::Display* display, ::Window window, int x, int
   return out;
 }
 
+#endif
+
 struct HeadlessRig {
   static constexpr bool kTakesInput = true;
   explicit HeadlessRig(bool palette)
@@ -139,7 +162,7 @@ struct HeadlessRig {
   void Close() { events_.Schedule(clock_.MonotonicMs(), HeadlessEvents::InputKind::kClose); }
 
   QuitSignals signals_;
-  FontRasterizer text_;
+  PlatformText text_;
   VirtualClock clock_;
   LayeredCanvas canvas_;
   HeadlessEvents events_;
@@ -154,6 +177,56 @@ struct SessionRig {
   std::unique_ptr<Session> session_;
 };
 
+#if defined(_WIN32)
+// The Win32 binding's own window, under Wine or Windows.
+struct Win32Rig : SessionRig<Win32Session> {
+  static constexpr bool kTakesInput = true;
+  explicit Win32Rig(bool palette) {
+    Win32Options options;
+    options.kind = Win32WindowKind::kWindowed;
+    options.window_width = kWidth;
+    options.window_height = kHeight;
+    options.force_8bit = palette;
+    options.text = &text_;
+    std::string error;
+    session_ = OpenWin32Session(options, error);
+    if (!session_) {
+      ADD_FAILURE() << error;
+      return;
+    }
+    session_->canvas().ShowWindow();
+  }
+  ~Win32Rig() { session_.reset(); }  // before the text it draws with
+  bool Ready() const { return session_ != nullptr; }
+  HWND Window() const { return session_->canvas().Window(); }
+  // Copied back from the window's own device context.
+  std::vector<uint32_t> Shown(int x, int y, int w, int h) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    MemoryDc dc(CreateCompatibleDC(nullptr));
+    BitmapHandle bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || bits == nullptr) return {};
+    Selected with(dc.get(), bitmap.get());
+    HDC window_dc = GetDC(Window());
+    BitBlt(dc.get(), 0, 0, w, h, window_dc, x, y, SRCCOPY);
+    ReleaseDC(Window(), window_dc);
+    GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits);
+    std::vector<uint32_t> out(p, p + static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (uint32_t& v : out) v &= 0xFFFFFFu;
+    return out;
+  }
+  void Click() { PostMessageW(Window(), WM_LBUTTONDOWN, 0, 0); }
+  // A key press as the keyboard gives it; TranslateMessage makes the character.
+  void Key(char c) {
+    PostMessageW(Window(), WM_KEYDOWN, static_cast<WPARAM>(VkKeyScanA(c) & 0xFF), 1);
+  }
+  void Close() { PostMessageW(Window(), WM_CLOSE, 0, 0); }
+
+  GdiTextRasterizer text_;
+};
+#else
 struct SdlRig : SessionRig<SdlSession> {
   static constexpr bool kTakesInput = true;
   explicit SdlRig(bool palette) {
@@ -319,6 +392,8 @@ struct X11ScreenRig : SessionRig<X11Session> {
   ::Display* input_ = nullptr;
 };
 
+#endif
+
 template <typename Rig>
 class ConformanceTest : public ::testing::Test {
  protected:
@@ -348,15 +423,23 @@ class ConformanceTest : public ::testing::Test {
   std::string keys_;
 };
 
+#if defined(_WIN32)
+using Bindings = ::testing::Types<HeadlessRig, Win32Rig>;
+#else
 using Bindings = ::testing::Types<HeadlessRig, SdlRig, X11Rig, X11ScreenRig>;
+#endif
 class BindingNames {
  public:
   template <typename T>
   static std::string GetName(int) {
     if (std::is_same_v<T, HeadlessRig>) return "headless";
+#if defined(_WIN32)
+    return "win32";
+#else
     if (std::is_same_v<T, SdlRig>) return "sdl";
     if (std::is_same_v<T, X11Rig>) return "x11_hack";
     return "x11_pseudocolor";
+#endif
   }
 };
 TYPED_TEST_SUITE(ConformanceTest, Bindings, BindingNames);
@@ -610,13 +693,13 @@ TYPED_TEST(ConformanceTest, ProgramExitLeavesThePumpThatRanTheHandler) {
 }
 
 TYPED_TEST(ConformanceTest, SignalsAndCloseRequestsRunTheClosePathOnce) {
-  std::raise(SIGTERM);  // the handler only takes note
+  RaiseQuitSignal(SIGTERM);  // the handler only takes note
   EXPECT_EQ(this->closes_, 0);
   const int64_t start = this->Now();
   this->events().WaitAndPump(5000);
   EXPECT_LT(this->Now() - start, 1000);
   EXPECT_EQ(this->closes_, 1);
-  std::raise(SIGHUP);
+  RaiseQuitSignal(SIGHUP);
   this->rig_->Close();
   this->events().PumpFor(20);
   EXPECT_EQ(this->closes_, 1);

@@ -32,6 +32,14 @@ foreach(dir app surface geometry raster backdrop captions music windows)
   endif()
 endforeach()
 
+# The contract, the same cases as on Linux against the headless and the
+# Win32 bindings.
+add_executable(zt_conformance ${CMAKE_CURRENT_SOURCE_DIR}/conformance/conformance_test.cpp)
+target_link_libraries(zt_conformance PRIVATE zt_headless zt_win32 zt_os gtest_main)
+add_test(NAME win_conformance COMMAND zt_conformance)
+set_tests_properties(win_conformance PROPERTIES LABELS "windows;conformance" TIMEOUT 300
+  ENVIRONMENT "DISPLAY=")
+
 # The end-to-end tests need the Linux build's zt_xprobe and program:
 # -DZT_HOST_BUILD=<Linux build folder>.
 add_executable(zt_preview_host ${CMAKE_CURRENT_SOURCE_DIR}/windows/preview_host.cpp)
