@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/numeric.h"
-#include "app/scene_state.h"
+#include "base/numeric.h"
+#include "base/scene_observer.h"
+#include "base/scene_state.h"
 #include "geometry/measure.h"
 #include "geometry/projection.h"
 #include "geometry/sweep.h"

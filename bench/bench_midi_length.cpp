@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-#include "music/midi_file.h"
+#include "surface/mci/midi_file.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "music/mci_command.h"
+#include "surface/mci/mci_command.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -6,7 +6,7 @@
 #include <span>
 #include <variant>
 
-#include "music/midi_file.h"
+#include "surface/mci/midi_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   zt::MidiResult r = zt::ReadMidiFile(std::span<const uint8_t>(data, size));

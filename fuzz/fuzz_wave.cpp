@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "music/wave_file.h"
+#include "surface/mci/wave_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const auto format = zt::ReadWaveHeader(std::span<const uint8_t>(data, size));

@@ -2,8 +2,9 @@
 
 #include <cmath>
 
-#include "app/civil_time.h"
-#include "app/numeric.h"
+#include "base/civil_time.h"
+#include "base/numeric.h"
+#include "base/scene_observer.h"
 #include "backdrop/backdrops.h"
 #include "backdrop/palette.h"
 #include "geometry/measure.h"
@@ -13,8 +14,7 @@
 namespace zt {
 
 namespace {
-// Flags of the wave player: asynchronous, no default sound, a file name.
-constexpr uint32_t kWaveStopFlags = 0x20003;
+constexpr uint32_t kWaveStopFlags = kSndFilename | kSndNoDefault | kSndAsync;
 
 int16_t IntOf(double v) { return Wrap16(FloorInt(v)); }
 

@@ -3,7 +3,7 @@
 // exit sequence and the endless scene cycle.
 #include <functional>
 
-#include "app/scene_state.h"
+#include "base/scene_state.h"
 #include "surface/platform.h"
 
 namespace zt {

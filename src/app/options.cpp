@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "app/civil_time.h"
+#include "base/civil_time.h"
 
 namespace zt {
 

@@ -1,6 +1,6 @@
 #include "backdrop/backdrops.h"
 
-#include "app/numeric.h"
+#include "base/numeric.h"
 #include "captions/captions.h"
 
 namespace zt {

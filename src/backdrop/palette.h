@@ -1,5 +1,5 @@
 #pragma once
-#include "app/scene_state.h"
+#include "base/scene_state.h"
 #include "surface/platform.h"
 
 namespace zt {

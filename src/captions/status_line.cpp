@@ -1,6 +1,7 @@
 #include <string>
 
-#include "app/numeric.h"
+#include "base/numeric.h"
+#include "base/scene_observer.h"
 #include "captions/captions.h"
 #include "captions/status_text.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/civil_time.h"
-#include "app/numeric.h"
+#include "base/civil_time.h"
+#include "base/numeric.h"
 
 namespace zt {
 namespace {

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/numeric.h"
+#include "base/numeric.h"
 #include "captions/captions.h"
 
 namespace zt {

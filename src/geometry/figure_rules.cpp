@@ -1,6 +1,6 @@
 #include "geometry/figure_rules.h"
 
-#include "app/numeric.h"
+#include "base/numeric.h"
 
 namespace zt {
 

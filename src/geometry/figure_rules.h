@@ -3,7 +3,7 @@
 // that their edge cases can be checked without walking a whole figure.
 #include <cstdint>
 
-#include "app/scene_state.h"
+#include "base/scene_state.h"
 
 namespace zt {
 

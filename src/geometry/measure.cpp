@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/numeric.h"
+#include "base/numeric.h"
 #include "geometry/figure_rules.h"
 #include "geometry/sweep.h"
 

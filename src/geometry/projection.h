@@ -1,5 +1,5 @@
 #pragma once
-#include "app/scene_state.h"
+#include "base/scene_state.h"
 
 namespace zt {
 // Rotates (CurveX, CurveY, CurveZ) by Turn, Tilt, Roll and projects it.

@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-#include "app/numeric.h"
+#include "base/numeric.h"
+#include "base/scene_observer.h"
 #include "geometry/figure_rules.h"
 #include "geometry/projection.h"
 #include "raster/plot_segment.h"

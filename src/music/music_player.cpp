@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::string_view kWaveName = "zt-bgm.wav";
 constexpr std::string_view kMidiName = "zt-bgm.mid";
-constexpr uint32_t kWaveLoopFlags = 0x20009;  // asynchronous, loop, name is a file
+constexpr uint32_t kWaveLoopFlags = kSndFilename | kSndLoop | kSndAsync;
 constexpr std::size_t kStartReplySize = 40;
 
 // The music must never take the display down: a statement that fails is

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "app/numeric.h"
+#include "base/numeric.h"
 
 namespace zt {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/numeric.h"
+#include "base/numeric.h"
 #include "support/fakes.h"
 
 namespace zt {
@@ -43,16 +43,15 @@ TEST_P(ProbeTest, StartUpValuesFollowTheScreen) {
   EXPECT_EQ(s.DepthBuffer.Rows(), c.height + 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, ProbeTest,
-    ::testing::Values(ProbeCase{640, 480, 32, 320, 240, 0.75f, 0},
-                      ProbeCase{800, 600, 24, 400, 300, 1.0f, 0},
-                      ProbeCase{1024, 768, 16, 512, 384, 1.25f, 0},
-                      ProbeCase{1152, 864, 15, 576, 432, 1.44f, 0},
-                      ProbeCase{1280, 1024, 8, 640, 512, 1.6f, 1},
-                      // Halves of the centre go to the even neighbour.
-                      ProbeCase{1023, 1021, 32, 512, 510, 1023 / 800.0f, 0},
-                      ProbeCase{800, 600, 8, 400, 300, 1.0f, 1}));
+INSTANTIATE_TEST_SUITE_P(Screens, ProbeTest,
+                         ::testing::Values(ProbeCase{640, 480, 32, 320, 240, 0.75f, 0},
+                                           ProbeCase{800, 600, 24, 400, 300, 1.0f, 0},
+                                           ProbeCase{1024, 768, 16, 512, 384, 1.25f, 0},
+                                           ProbeCase{1152, 864, 15, 576, 432, 1.44f, 0},
+                                           ProbeCase{1280, 1024, 8, 640, 512, 1.6f, 1},
+                                           // Halves of the centre go to the even neighbour.
+                                           ProbeCase{1023, 1021, 32, 512, 510, 1023 / 800.0f, 0},
+                                           ProbeCase{800, 600, 8, 400, 300, 1.0f, 1}));
 
 TEST(StartUp, StartTimeAndDayComeFromTheClock) {
   FakePlatform f;
@@ -121,13 +120,12 @@ TEST_P(ExitTest, ClickStopsMusicAndRestoresTheCursorAtTheCentre) {
   EXPECT_LT(show, move);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Music, ExitTest,
-    ::testing::Values(ExitCase{"none", 0, 0, {}},
-                      ExitCase{"wave", 1, 0, {"wave  131075"}},
-                      ExitCase{"playing", 2, 2, {"stop bgm", "close bgm"}},
-                      ExitCase{"opened", 2, 1, {"close bgm"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Music, ExitTest,
+                         ::testing::Values(ExitCase{"none", 0, 0, {}},
+                                           ExitCase{"wave", 1, 0, {"wave  131075"}},
+                                           ExitCase{"playing", 2, 2, {"stop bgm", "close bgm"}},
+                                           ExitCase{"opened", 2, 1, {"close bgm"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Exit, AnyCharacterKeyOrCloseRequestEnds) {
   for (char key : {'a', '7', ' ', '\r', '\x1b'}) {

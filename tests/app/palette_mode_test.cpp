@@ -6,8 +6,9 @@
 #include <set>
 
 #include "app/form1.h"
+#include "base/scene_observer.h"
 #include "surface/headless/headless.h"
-#include "surface/random.h"
+#include "surface/random/random.h"
 
 namespace zt {
 namespace {

@@ -14,11 +14,12 @@
 #include <string>
 #include <tuple>
 
-#include "app/civil_time.h"
 #include "app/form1.h"
+#include "base/civil_time.h"
+#include "base/scene_observer.h"
 #include "support/sanitizer.h"
 #include "surface/headless/headless.h"
-#include "surface/random.h"
+#include "surface/random/random.h"
 #include "surface/text/font_rasterizer.h"
 
 namespace zt {

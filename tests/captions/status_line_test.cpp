@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/scene_observer.h"
 #include "captions/captions.h"
 #include "captions/status_text.h"
 #include "support/fakes.h"

@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/numeric.h"
-#include "app/scene_state.h"
+#include "base/numeric.h"
+#include "base/scene_observer.h"
+#include "base/scene_state.h"
 #include "support/fakes.h"
 
 namespace zt::test {

@@ -1,5 +1,5 @@
 // The command-string grammar shared by the bindings.
-#include "music/mci_command.h"
+#include "surface/mci/mci_command.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The MIDI length reader: exact lengths for songs built here byte by byte,
 // and an error (never a crash) for every kind of broken file.
-#include "music/midi_file.h"
+#include "surface/mci/midi_file.h"
 
 #include <gtest/gtest.h>
 

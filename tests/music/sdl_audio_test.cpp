@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
-#include "music/mci_command.h"
 #include "music/midi_builder.h"
 #include "music/music_player.h"
 #include "support/fakes.h"
+#include "surface/mci/mci_command.h"
 
 namespace zt {
 namespace {

@@ -1,5 +1,5 @@
 // The wave header check that comes before any decoding.
-#include "music/wave_file.h"
+#include "surface/mci/wave_file.h"
 
 #include <gtest/gtest.h>
 

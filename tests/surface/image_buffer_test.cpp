@@ -1,6 +1,6 @@
 // Image memory: zeroed at every size, whether it comes from the heap or from
 // a mapping of its own with large pages, and freed the way it came.
-#include "surface/image_buffer.h"
+#include "base/image_buffer.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/scene_state.h"
-#include "surface/layered_canvas.h"
+#include "base/scene_state.h"
+#include "surface/canvas/layered_canvas.h"
 
 namespace zt {
 namespace {

@@ -1,4 +1,4 @@
-#include "surface/layered_canvas.h"
+#include "surface/canvas/layered_canvas.h"
 
 #include <gtest/gtest.h>
 
@@ -35,36 +35,6 @@ bool Covered(const std::vector<RectI>& rects, int x, int y) {
     if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
   }
   return false;
-}
-
-TEST(LayeredCanvasTest, ClearRestoresWhatWasDrawnPersistently) {
-  LayeredCanvas canvas(Config(), nullptr);
-  canvas.SetPersistentDrawing(true);
-  canvas.SetPixelV(10, 10, kBlue);
-  // Persistent drawing is not on the window until a refresh or clear.
-  EXPECT_EQ(canvas.ShownColor(10, 10), 0u);
-  canvas.SetPersistentDrawing(false);
-  canvas.Refresh();
-  EXPECT_EQ(canvas.ShownColor(10, 10), 0x0000FFu);
-
-  canvas.SetPixelV(10, 10, kRed);
-  canvas.SetPixelV(20, 20, kRed);
-  EXPECT_EQ(canvas.ShownColor(10, 10), 0xFF0000u);
-  canvas.Clear();  // drops the transient drawing, keeps the backing image
-  EXPECT_EQ(canvas.ShownColor(10, 10), 0x0000FFu);
-  EXPECT_EQ(canvas.ShownColor(20, 20), 0u);
-  canvas.Clear();
-  EXPECT_EQ(canvas.ShownColor(10, 10), 0x0000FFu);
-}
-
-TEST(LayeredCanvasTest, ClearWithPersistentDrawingWipesTheBacking) {
-  LayeredCanvas canvas(Config(), nullptr);
-  canvas.SetPersistentDrawing(true);
-  canvas.FillBox(0, 0, 50, 50, kBlue);
-  canvas.Clear();
-  canvas.SetPersistentDrawing(false);
-  canvas.Refresh();
-  EXPECT_EQ(canvas.ShownColor(25, 25), 0u);
 }
 
 TEST(LayeredCanvasTest, DirtyRectanglesCoverEveryChangedPixel) {
@@ -152,17 +122,6 @@ TEST(LayeredCanvasTest, PixelsKeepTheirIndexWhenThePaletteChanges) {
   canvas.ShownRow(4, 3, 6, row);
   EXPECT_EQ(row[0], 0u);
   EXPECT_EQ(row[1], 0x006500u);
-}
-
-TEST(LayeredCanvasTest, CursorCounterFollowsShowCursorCalls) {
-  LayeredCanvas canvas(Config(), nullptr);
-  EXPECT_TRUE(canvas.CursorVisible());
-  EXPECT_EQ(canvas.ShowCursor(false), -1);
-  EXPECT_EQ(canvas.ShowCursor(false), -2);
-  EXPECT_EQ(canvas.ShowCursor(true), -1);
-  EXPECT_FALSE(canvas.CursorVisible());
-  EXPECT_EQ(canvas.ShowCursor(true), 0);
-  EXPECT_TRUE(canvas.CursorVisible());
 }
 
 }  // namespace

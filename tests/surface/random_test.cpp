@@ -1,4 +1,4 @@
-#include "surface/random.h"
+#include "surface/random/random.h"
 
 #include <gtest/gtest.h>
 

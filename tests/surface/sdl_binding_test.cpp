@@ -1,4 +1,6 @@
-// The SDL binding under SDL's off-screen video driver: no display needed.
+// What only the SDL binding has, under SDL's off-screen video driver (no
+// display needed); the contract all bindings share is checked in
+// tests/conformance.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -10,8 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "surface/events/quit_signals.h"
+#include "surface/os/system_clock.h"
 #include "surface/sdl/sdl_canvas.h"
-#include "surface/sdl/sdl_clock.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/sdl/sdl_session.h"
 
@@ -62,8 +65,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, ConvertRowTest,
                                            FormatCase{SDL_PIXELFORMAT_RGB24, 0x563412},
                                            FormatCase{SDL_PIXELFORMAT_BGR24, 0x123456}));
 
-TEST(SdlClockTest, TimerAgreesWithTheCalendar) {
-  SdlClock clock;
+TEST(SystemClockTest, TimerAgreesWithTheCalendar) {
+  SystemClock clock;
   const CalendarTime now = clock.Now();
   const float timer = clock.Timer();
   const double expected = now.hour * 3600.0 + now.minute * 60.0 + now.second;
@@ -88,24 +91,12 @@ class SdlSessionTest : public ::testing::Test {
     std::string error;
     session_ = OpenSdlSession(options, error);
     if (!session_) GTEST_SKIP() << "no off-screen video: " << error;
-    session_->events().SetHandlers(
-        EventHandlers{[this] { ++clicks_; }, [this](char c) { keys_.push_back(c); },
-                      [this] { ++closes_; }, [this] { ++ticks_; }, nullptr});
   }
   void TearDown() override {
     session_.reset();
     unsetenv("SDL_VIDEODRIVER");
   }
   virtual bool GetWindowed() const { return true; }
-
-  void Push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1); }
-  void PushKey(SDL_Keycode key, Uint16 mod = KMOD_NONE) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.sym = key;
-    e.key.keysym.mod = mod;
-    Push(e);
-  }
 
   // A blue box on the backing image and a gold spoke pixel above it, shown.
   void DrawBoxAndSpoke() {
@@ -133,28 +124,7 @@ class SdlSessionTest : public ::testing::Test {
   }
 
   std::unique_ptr<SdlSession> session_;
-  int clicks_ = 0, closes_ = 0, ticks_ = 0;
-  std::string keys_;
 };
-
-TEST_F(SdlSessionTest, PresentCopiesTheShownImageToTheWindow) {
-  SdlCanvas& canvas = session_->canvas();
-  EXPECT_EQ(canvas.Width(), 320);
-  EXPECT_EQ(canvas.Height(), 200);
-  DrawBoxAndSpoke();
-  auto at = [this](int x, int y) { return WindowPixel(x, y); };
-  EXPECT_EQ(at(15, 15), 0x0000FF);
-  EXPECT_EQ(at(300, 150), 0xFFC800);
-  EXPECT_EQ(at(100, 100), 0);
-  // Only changes travel afterwards, but they do travel.
-  canvas.SetPixelV(200, 20, PackRgb(0, 255, 0));
-  session_->events().Pump();
-  EXPECT_EQ(at(200, 20), 0x00FF00);
-  canvas.Clear();
-  session_->events().Pump();
-  EXPECT_EQ(at(200, 20), 0);
-  EXPECT_EQ(at(15, 15), 0x0000FF);
-}
 
 // A new window size is the canvas's new size: both layers start over, black,
 // the application hears of it, and drawing reaches the new framebuffer.
@@ -182,93 +152,10 @@ TEST_F(SdlSessionTest, AResizeStartsTheCanvasOverAtTheNewSize) {
   }
 }
 
-TEST_F(SdlSessionTest, ClicksAndCharacterKeysReachTheirHandlers) {
-  SDL_Event click{};
-  click.type = SDL_MOUSEBUTTONDOWN;
-  click.button.button = SDL_BUTTON_RIGHT;
-  Push(click);
-  SDL_Event motion{};
-  motion.type = SDL_MOUSEMOTION;
-  Push(motion);
-  PushKey(SDLK_LSHIFT, KMOD_LSHIFT);
-  PushKey(SDLK_RIGHT);
-  PushKey(SDLK_a);
-  PushKey(SDLK_ESCAPE);
-  session_->events().Pump();
-  EXPECT_EQ(clicks_, 1);
-  EXPECT_EQ(keys_, "a\x1b");
-  EXPECT_EQ(closes_, 0);
-  SDL_Event quit{};
-  quit.type = SDL_QUIT;
-  Push(quit);
-  session_->events().Pump();
-  EXPECT_EQ(closes_, 1);
-}
-
-TEST_F(SdlSessionTest, ProgramExitLeavesThePumpAndLaterEventsWait) {
-  session_->events().SetHandlers(
-      EventHandlers{[] { throw ProgramExit{0}; }, nullptr, nullptr, nullptr, nullptr});
-  SDL_Event click{};
-  click.type = SDL_MOUSEBUTTONDOWN;
-  Push(click);
-  Push(click);
-  EXPECT_THROW(session_->events().Pump(), ProgramExit);
-  EXPECT_THROW(session_->events().PumpFor(1000), ProgramExit);
-}
-
-TEST_F(SdlSessionTest, Timer1TicksWhileEnabledAndPumpForTakesItsTime) {
-  SdlEvents& events = session_->events();
-  events.SetTimer1Interval(30);
-  EXPECT_EQ(events.Timer1Interval(), 30);
-  EXPECT_FALSE(events.Timer1Enabled());
-  const Uint64 start = SDL_GetTicks64();
-  events.PumpFor(100);
-  EXPECT_GE(SDL_GetTicks64() - start, 100u);
-  EXPECT_EQ(ticks_, 0);
-  events.SetTimer1Enabled(true);
-  events.PumpFor(170);
-  // Five intervals fit; a slow machine may lose one or two to lateness.
-  EXPECT_GE(ticks_, 3);
-  EXPECT_LE(ticks_, 5);
-  events.SetTimer1Enabled(false);
-  const int before = ticks_;
-  events.PumpFor(80);
-  EXPECT_EQ(ticks_, before);
-  events.SetTimer1Interval(0);
-  events.SetTimer1Enabled(true);
-  events.PumpFor(50);
-  EXPECT_EQ(ticks_, before);  // no interval, no ticks
-}
-
-TEST_F(SdlSessionTest, WaitAndPumpReturnsOnAnEvent) {
-  SDL_Event click{};
-  click.type = SDL_MOUSEBUTTONDOWN;
-  Push(click);
-  const Uint64 start = SDL_GetTicks64();
-  session_->events().WaitAndPump(2000);
-  EXPECT_LT(SDL_GetTicks64() - start, 1000u);
-  EXPECT_EQ(clicks_, 1);
-  session_->events().WaitAndPump(30);
-  EXPECT_GE(SDL_GetTicks64() - start, 30u);
-}
-
-TEST_F(SdlSessionTest, TerminationSignalsBecomeCloseRequests) {
-  std::raise(SIGTERM);  // the session's handler only takes note
-  EXPECT_EQ(closes_, 0);
-  const Uint64 start = SDL_GetTicks64();
-  session_->events().WaitAndPump(5000);
-  EXPECT_LT(SDL_GetTicks64() - start, 1000u);
-  EXPECT_EQ(closes_, 1);
-  std::raise(SIGHUP);
-  session_->events().Pump();
-  EXPECT_EQ(closes_, 2);
-  session_->events().Pump();
-  EXPECT_EQ(closes_, 2);  // once per signal
-}
-
 // A signal also makes the wake-up descriptor readable, so a wait on the X
 // connection cannot sleep through one; taking the signal empties it again.
-TEST_F(SdlSessionTest, SignalsWakeWaitsThroughADescriptor) {
+TEST(QuitSignalsTest, SignalsWakeWaitsThroughADescriptor) {
+  QuitSignals signals;
   const int fd = QuitSignals::WakeFd();
   ASSERT_GE(fd, 0);
   auto readable = [fd] {
@@ -318,41 +205,6 @@ TEST_F(SdlFullScreenTest, CoversTheDisplayAndFollowsTheCursorCounter) {
   canvas.SetCursorPos(mode.w / 2, mode.h / 2);
   ASSERT_TRUE(canvas.LastWarp().has_value());
   EXPECT_EQ(canvas.LastWarp()->x, mode.w / 2);
-}
-
-TEST(SdlForced8BitTest, ReportsEightBitsAndShowsPaletteColours) {
-  setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  SdlOptions options;
-  options.force_8bit = true;
-  options.windowed = true;
-  options.window_width = 64;
-  options.window_height = 64;
-  std::string error;
-  auto session = OpenSdlSession(options, error);
-  unsetenv("SDL_VIDEODRIVER");
-  if (!session) GTEST_SKIP() << error;
-  SdlCanvas& canvas = session->canvas();
-  EXPECT_EQ(canvas.BitsPerPixel(), 8);
-  EXPECT_TRUE(canvas.PaletteMode());
-  PaletteEntry palette[256] = {};
-  palette[100] = {255, 200, 0, 0};
-  canvas.SetPaletteEntries(0, 256, palette);
-  canvas.RealizePalette();
-  canvas.ShowWindow();
-  canvas.SetPixelV(3, 3, PackRgb(250, 190, 10));
-  session->events().Pump();
-  SDL_Surface* surface = SDL_GetWindowSurface(canvas.Window());
-  ASSERT_NE(surface, nullptr);
-  Uint32 value = 0;
-  std::memcpy(&value,
-              static_cast<uint8_t*>(surface->pixels) + 3 * surface->pitch +
-                  3 * surface->format->BytesPerPixel,
-              surface->format->BytesPerPixel);
-  Uint8 r, g, b;
-  SDL_GetRGB(value, surface->format, &r, &g, &b);
-  EXPECT_EQ(r, 255);
-  EXPECT_EQ(g, 200);
-  EXPECT_EQ(b, 0);
 }
 
 TEST(SdlNoDisplayTest, SaysSoInOneLine) {

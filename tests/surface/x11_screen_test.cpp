@@ -150,7 +150,6 @@ class X11EventsInputTest : public ::testing::Test {
  protected:
   X11EventsInputTest() : events_(nullptr, kWindow, nullptr, clock_) {
     EventHandlers handlers;
-    handlers.click = [this] { ++clicks_; };
     handlers.query_unload = [this] { ++closes_; };
     events_.SetHandlers(std::move(handlers));
   }
@@ -169,21 +168,8 @@ class X11EventsInputTest : public ::testing::Test {
   static constexpr Atom kProtocols = 301, kDelete = 302, kTakeFocus = 303;
   test::FakeClock clock_;
   X11Events events_;
-  int clicks_ = 0;
   int closes_ = 0;
 };
-
-TEST_F(X11EventsInputTest, AnyMouseButtonClicks) {
-  for (unsigned int button : {Button1, Button2, Button3}) {
-    XEvent event{};
-    event.xbutton.type = ButtonPress;
-    event.xbutton.window = kWindow;
-    event.xbutton.button = button;
-    events_.Dispatch(event);
-  }
-  EXPECT_EQ(clicks_, 3);
-  EXPECT_EQ(closes_, 0);
-}
 
 TEST_F(X11EventsInputTest, OnlyTheDeleteProtocolClosesAndOnlyOnce) {
   events_.AcceptCloseRequests(kProtocols, kDelete);
@@ -193,7 +179,6 @@ TEST_F(X11EventsInputTest, OnlyTheDeleteProtocolClosesAndOnlyOnce) {
   events_.Dispatch(ClientMessageOf(kProtocols, kDelete));
   events_.Dispatch(ClientMessageOf(kProtocols, kDelete));
   EXPECT_EQ(closes_, 1);
-  EXPECT_EQ(clicks_, 0);
 }
 
 TEST_F(X11EventsInputTest, CloseRequestsAreIgnoredUntilAccepted) {

@@ -21,6 +21,7 @@
 #include "surface/sdl/sdl_canvas.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/sdl/sdl_session.h"
+#include "surface/text/font_rasterizer.h"
 #include "surface/x11/x11_canvas.h"
 #include "surface/x11/x11_events.h"
 #include "surface/x11/x11_session.h"
@@ -124,7 +125,10 @@ class MonitorChildren {
 int RunOnX11(const X11ScreenOptions& x11, const Options& options, Host& host,
              FormOptions form_options, MonitorChildren* children) {
   std::string error;
-  std::unique_ptr<X11Session> session = OpenX11ScreenSession(x11, error);
+  FontRasterizer text;
+  X11ScreenOptions with_text = x11;
+  with_text.text = &text;
+  std::unique_ptr<X11Session> session = OpenX11ScreenSession(with_text, error);
   if (!session) {
     std::cerr << error << "\n";
     return 1;

@@ -6,10 +6,13 @@
 #include "app/form1.h"
 #include "app/options.h"
 #include "app/runner/hack_target.h"
+#include "surface/events/quit_signals.h"
 #include "app/runner/run.h"
 #include "app/runner/scene_run.h"
 #include "surface/headless/headless.h"
-#include "surface/sdl/sdl_events.h"
+#include "surface/events/quit_signals.h"
+#include "surface/random/random.h"
+#include "surface/text/font_rasterizer.h"
 #include "surface/x11/x11_canvas.h"
 #include "surface/x11/x11_events.h"
 #include "surface/x11/x11_session.h"
@@ -28,7 +31,9 @@ int RunHack(const Options& options) {
     std::cerr << "zolven-taris: " << error << "\n";
     return 1;
   }
+  FontRasterizer text;
   X11Options x11;
+  x11.text = &text;
   x11.root = target->root;
   x11.window = target->window;
   x11.force_8bit = options.colors256;

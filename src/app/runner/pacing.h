@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "surface/layered_canvas.h"
+#include "base/scene_observer.h"
+#include "surface/canvas/layered_canvas.h"
 #include "surface/platform.h"
 
 namespace zt {

@@ -19,9 +19,10 @@
 
 #include "app/form1.h"
 #include "app/runner/render_progress.h"
+#include "base/scene_observer.h"
 #include "surface/headless/headless.h"
-#include "surface/random.h"
-#include "surface/sdl/sdl_events.h"
+#include "surface/events/quit_signals.h"
+#include "surface/random/random.h"
 #include "surface/text/font_rasterizer.h"
 
 namespace zt {
@@ -140,8 +141,15 @@ class RenderObserver : public SceneObserver {
     if (!jsonl_) throw RenderFailed{"cannot write figures.jsonl"};
     if (figure_ >= options_.figures) FinishImages(0);
     progress_.FigureDone(figure_);
-    if (figure_ >= options_.figures) throw ProgramExit{0};
+    if (figure_ >= options_.figures) {
+      done_ = true;
+      throw ProgramExit{0};
+    }
   }
+
+  // False when the run ended before the last figure: a termination signal
+  // taken by the pump as a close request.
+  bool Done() const { return done_; }
 
  private:
   const Options& options_;
@@ -151,6 +159,7 @@ class RenderObserver : public SceneObserver {
   RenderProgress& progress_;
   int64_t figure_ = 0;
   int64_t steps_ = 0;
+  bool done_ = false;
   std::string head_;
   std::string status_line_;
   // Last, so that however the run ends the images in flight are finished
@@ -231,6 +240,7 @@ int RunRender(const Options& options, std::ostream& err) {
   try {
     // Ends after the last figure is written.
     RunForm(state, platform, form_options);
+    if (!observer.Done()) throw RenderFailed{"interrupted"};
   } catch (const RenderFailed& failure) {
     progress.Clear();
     err << "zolven-taris: " << failure.message << "\n";

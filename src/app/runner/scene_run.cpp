@@ -6,7 +6,7 @@
 
 #include "app/runner/music_files.h"
 #include "app/runner/pacing.h"
-#include "surface/random.h"
+#include "surface/random/random.h"
 
 namespace zt {
 

@@ -3,7 +3,7 @@
 // shares applied: pacing, the frame-rate line, the seed and the music.
 #include "app/form1.h"
 #include "app/options.h"
-#include "surface/layered_canvas.h"
+#include "surface/canvas/layered_canvas.h"
 #include "surface/platform.h"
 
 namespace zt {

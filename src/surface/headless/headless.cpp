@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "app/civil_time.h"
+#include "base/civil_time.h"
 
 namespace zt {
 
@@ -29,61 +29,29 @@ void HeadlessEvents::Schedule(int64_t at_ms, InputKind kind, char key) {
   inputs_.insert(it, input);
 }
 
-void HeadlessEvents::SetTimer1Interval(int32_t ms) {
-  timer_interval_ = ms;
-  Rearm();
+bool HeadlessEvents::WaitForNative(int64_t deadline_ms) {
+  int64_t until = deadline_ms;
+  if (!inputs_.empty()) until = std::min(until, inputs_.front().at_ms);
+  clock_.AdvanceTo(until);
+  return InputDue();
 }
 
-void HeadlessEvents::SetTimer1Enabled(bool enabled) {
-  timer_enabled_ = enabled;
-  Rearm();
-}
-
-void HeadlessEvents::Rearm() { timer_due_ms_ = clock_.MonotonicMs() + timer_interval_; }
-
-void HeadlessEvents::Pump() {
-  ++pumps_;
-  const int64_t now = clock_.MonotonicMs();
-  while (!inputs_.empty() && inputs_.front().at_ms <= now) {
-    const Input input = inputs_.front();
-    inputs_.pop_front();
-    switch (input.kind) {
-      case InputKind::kClick:
-        if (handlers_.click) handlers_.click();
-        break;
-      case InputKind::kKey:
-        if (handlers_.key_press) handlers_.key_press(input.key);
-        break;
-      case InputKind::kClose:
-        if (handlers_.query_unload) handlers_.query_unload();
-        break;
-    }
+bool HeadlessEvents::DispatchOne() {
+  if (!InputDue()) return false;
+  const Input input = inputs_.front();
+  inputs_.pop_front();
+  switch (input.kind) {
+    case InputKind::kClick:
+      if (handlers().click) handlers().click();
+      break;
+    case InputKind::kKey:
+      if (handlers().key_press) handlers().key_press(input.key);
+      break;
+    case InputKind::kClose:
+      CloseRequested();
+      break;
   }
-  if (timer_enabled_ && timer_interval_ > 0 && timer_due_ms_ <= now) {
-    timer_due_ms_ = now + timer_interval_;
-    if (handlers_.timer1) handlers_.timer1();
-  }
-}
-
-int64_t HeadlessEvents::NextDeadline(int64_t limit) const {
-  int64_t next = limit;
-  if (!inputs_.empty()) next = std::min(next, inputs_.front().at_ms);
-  if (timer_enabled_ && timer_interval_ > 0) next = std::min(next, timer_due_ms_);
-  return std::max(next, clock_.MonotonicMs());
-}
-
-void HeadlessEvents::PumpFor(int32_t ms) {
-  const int64_t deadline = clock_.MonotonicMs() + std::max(ms, 0);
-  do {
-    clock_.AdvanceTo(NextDeadline(deadline));
-    Pump();
-  } while (clock_.MonotonicMs() < deadline);
-}
-
-void HeadlessEvents::WaitAndPump(int32_t ms) {
-  const int64_t deadline = clock_.MonotonicMs() + std::max(ms, 0);
-  clock_.AdvanceTo(NextDeadline(deadline));
-  Pump();
+  return true;
 }
 
 PngPicture TakePicture(const LayeredCanvas& canvas) {

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "surface/layered_canvas.h"
+#include "surface/canvas/layered_canvas.h"
+#include "surface/events/event_engine.h"
 #include "surface/platform.h"
 
 namespace zt {
@@ -27,40 +28,30 @@ class VirtualClock : public Clock {
   int64_t elapsed_ms_ = 0;
 };
 
-// Input is scripted by time; Timer1 fires on the virtual clock.
-class HeadlessEvents : public Events {
+// Input is scripted by time; a wait jumps the virtual clock to its end or
+// to the next scripted input, and Timer1 fires on the virtual clock.
+class HeadlessEvents : public EventEngine {
  public:
-  explicit HeadlessEvents(VirtualClock& clock) : clock_(clock) {}
-  void SetHandlers(EventHandlers handlers) override { handlers_ = std::move(handlers); }
-  void Pump() override;
-  void PumpFor(int32_t ms) override;
-  void WaitAndPump(int32_t ms) override;
-  void SetTimer1Interval(int32_t ms) override;
-  void SetTimer1Enabled(bool enabled) override;
-  int32_t Timer1Interval() const override { return timer_interval_; }
-  bool Timer1Enabled() const override { return timer_enabled_; }
+  explicit HeadlessEvents(VirtualClock& clock) : EventEngine(clock), clock_(clock) {}
 
   enum class InputKind { kClick, kKey, kClose };
   // Delivers the input at the first pump at or after `at_ms` of virtual time.
   void Schedule(int64_t at_ms, InputKind kind, char key = 0);
-  int64_t Pumps() const { return pumps_; }
 
  private:
+  bool WaitForNative(int64_t deadline_ms) override;
+  bool DispatchOne() override;
+  bool InputDue() const {
+    return !inputs_.empty() && inputs_.front().at_ms <= clock_.MonotonicMs();
+  }
+
   struct Input {
     int64_t at_ms;
     InputKind kind;
     char key;
   };
-  int64_t NextDeadline(int64_t limit) const;
-  void Rearm();
-
   VirtualClock& clock_;
-  EventHandlers handlers_;
   std::deque<Input> inputs_;
-  int32_t timer_interval_ = 0;
-  bool timer_enabled_ = false;
-  int64_t timer_due_ms_ = 0;
-  int64_t pumps_ = 0;
 };
 
 // No other copy, no files, fixed folder: the render mode touches nothing.

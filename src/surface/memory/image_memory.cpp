@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "surface/image_buffer.h"
+#include "base/image_buffer.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>

@@ -14,14 +14,13 @@
 #include <filesystem>
 #include <numbers>
 
-#include "music/mci_command.h"
-#include "music/midi_file.h"
-#include "music/wave_file.h"
+#include "surface/mci/mci_command.h"
+#include "surface/mci/midi_file.h"
+#include "surface/mci/wave_file.h"
 
 namespace zt {
 namespace {
 
-constexpr uint32_t kSndLoop = 0x0008;
 constexpr int kSampleRate = 44100;
 constexpr int kChunkSamples = 1024;
 // A song is restarted by the window timer once per length; shorter than

@@ -18,26 +18,16 @@ bool IsXrgb8888(const SDL_PixelFormat* format) {
 // Takes a full-screen X11 window off the screen at once. Leaving full screen
 // while the window is mapped makes SDL wait up to 100 ms for a window manager
 // to move and resize it, which never happens to a window already the size
-// of the desktop; an unmapped window skips that wait. Xlib is reached
-// through the library SDL itself loaded, so nothing more is linked.
+// of the desktop; an unmapped window skips that wait.
 void UnmapX11Window(SDL_Window* window) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return;
-  void* xlib = SDL_LoadObject("libX11.so.6");
-  if (xlib == nullptr) return;
-  using UnmapFn = int (*)(Display*, Window);
-  using SyncFn = int (*)(Display*, Bool);
-  auto unmap = reinterpret_cast<UnmapFn>(SDL_LoadFunction(xlib, "XUnmapWindow"));
-  auto sync = reinterpret_cast<SyncFn>(SDL_LoadFunction(xlib, "XSync"));
-  if (unmap != nullptr && sync != nullptr) {
-    unmap(info.info.x11.display, info.info.x11.window);
-    sync(info.info.x11.display, False);
-    // SDL reads the unmap notice and drops full screen without the wait.
-    SDL_PumpEvents();
-  }
-  SDL_UnloadObject(xlib);
+  XUnmapWindow(info.info.x11.display, info.info.x11.window);
+  XSync(info.info.x11.display, False);
+  // SDL reads the unmap notice and drops full screen without the wait.
+  SDL_PumpEvents();
 #else
   (void)window;
 #endif

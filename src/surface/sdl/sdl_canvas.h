@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "surface/layered_canvas.h"
+#include "surface/canvas/layered_canvas.h"
 
 namespace zt {
 

@@ -1,44 +1,16 @@
 #include "surface/sdl/sdl_events.h"
 
 #include <SDL_syswm.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 
-#include "surface/key_class.h"
+#include "surface/events/key_class.h"
+#include "surface/events/quit_signals.h"
 #include "surface/sdl/display_guard.h"
 #include "surface/sdl/sdl_canvas.h"
 
 namespace zt {
-namespace {
-
-volatile std::sig_atomic_t g_quit_signal = 0;
-// Written to by the handler so a wait on the X connection wakes up even when
-// the signal lands between the flag check and the wait.
-int g_wake_pipe[2] = {-1, -1};
-
-void Wake() {
-  if (g_wake_pipe[1] < 0) return;
-  const char byte = 1;
-  // A full pipe already holds a wake-up.
-  if (write(g_wake_pipe[1], &byte, 1) < 0) return;
-}
-
-extern "C" void OnQuitSignal(int) {
-  const int saved = errno;
-  g_quit_signal = 1;
-  Wake();
-  errno = saved;
-}
-
-constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
-struct sigaction g_previous[3];
-
-}  // namespace
 
 std::optional<char> SdlKeyCharacter(SDL_Keycode key, Uint16 modifiers) {
   const bool num_lock = (modifiers & KMOD_NUM) != 0;
@@ -74,64 +46,20 @@ std::optional<char> SdlKeyCharacter(SDL_Keycode key, Uint16 modifiers) {
   return KeyCharacter(code, (modifiers & (KMOD_ALT | KMOD_GUI)) != 0);
 }
 
-QuitSignals::QuitSignals() {
-  g_quit_signal = 0;
-  if (pipe2(g_wake_pipe, O_NONBLOCK | O_CLOEXEC) != 0) g_wake_pipe[0] = g_wake_pipe[1] = -1;
-  struct sigaction action {};
-  action.sa_handler = OnQuitSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int i = 0; i < 3; ++i) sigaction(kQuitSignals[i], &action, &g_previous[i]);
-}
-
-QuitSignals::~QuitSignals() {
-  for (int i = 0; i < 3; ++i) sigaction(kQuitSignals[i], &g_previous[i], nullptr);
-  for (int& fd : g_wake_pipe) {
-    if (fd >= 0) close(fd);
-    fd = -1;
-  }
-}
-
-bool QuitSignals::Take() {
-  if (g_quit_signal == 0) return false;
-  g_quit_signal = 0;
-  char drain[16];
-  while (g_wake_pipe[0] >= 0 && read(g_wake_pipe[0], drain, sizeof drain) > 0) {
-  }
-  return true;
-}
-
-void QuitSignals::Raise() {
-  g_quit_signal = 1;
-  Wake();
-}
-
-int QuitSignals::WakeFd() { return g_wake_pipe[0]; }
-
 // The X connection of the window, for waiting on it directly: SDL's own wait
 // reads the connection several times over on every call, which at one wait
-// per spoke is most of the program's CPU time. Xlib is reached through the
-// library SDL loaded.
+// per spoke is most of the program's CPU time.
 struct SdlEvents::XConnection {
 #if defined(SDL_VIDEO_DRIVER_X11)
-  void* library = nullptr;
   Display* display = nullptr;
   int fd = -1;
-  int (*events_queued)(Display*, int) = nullptr;
-  int (*flush)(Display*) = nullptr;
   // The full-screen window follows the screen's size (a new monitor mode)
   // where no window manager does it.
   Window root = 0;
-  int (*move_resize)(Display*, Window, int, int, unsigned, unsigned) = nullptr;
 #endif
-  ~XConnection() {
-#if defined(SDL_VIDEO_DRIVER_X11)
-    if (library != nullptr) SDL_UnloadObject(library);
-#endif
-  }
 };
 
-SdlEvents::SdlEvents(SdlCanvas* canvas) : canvas_(canvas) {
+SdlEvents::SdlEvents(SdlCanvas* canvas, Clock& clock) : EventEngine(clock), canvas_(canvas) {
   // Keys are read as key presses; no text-input machinery is needed.
   SDL_StopTextInput();
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -146,31 +74,15 @@ SdlEvents::SdlEvents(SdlCanvas* canvas) : canvas_(canvas) {
   x_window_ = info.info.x11.window;
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   auto x = std::make_unique<XConnection>();
-  x->library = SDL_LoadObject("libX11.so.6");
-  if (x->library == nullptr) return;
-  auto number =
-      reinterpret_cast<int (*)(Display*)>(SDL_LoadFunction(x->library, "XConnectionNumber"));
-  x->events_queued =
-      reinterpret_cast<int (*)(Display*, int)>(SDL_LoadFunction(x->library, "XEventsQueued"));
-  x->flush = reinterpret_cast<int (*)(Display*)>(SDL_LoadFunction(x->library, "XFlush"));
-  if (number == nullptr || x->events_queued == nullptr || x->flush == nullptr) return;
   x->display = info.info.x11.display;
-  x->fd = number(x->display);
+  x->fd = XConnectionNumber(x->display);
   if (x->fd < 0) return;
-  using AttributesFn = Status (*)(Display*, Window, XWindowAttributes*);
-  using SelectFn = int (*)(Display*, Window, long);
-  auto attributes =
-      reinterpret_cast<AttributesFn>(SDL_LoadFunction(x->library, "XGetWindowAttributes"));
-  auto select = reinterpret_cast<SelectFn>(SDL_LoadFunction(x->library, "XSelectInput"));
-  x->move_resize = reinterpret_cast<int (*)(Display*, Window, int, int, unsigned, unsigned)>(
-      SDL_LoadFunction(x->library, "XMoveResizeWindow"));
   XWindowAttributes window{};
-  if (!canvas_->Windowed() && attributes != nullptr && select != nullptr &&
-      x->move_resize != nullptr && attributes(x->display, info.info.x11.window, &window) != 0) {
+  if (!canvas_->Windowed() && XGetWindowAttributes(x->display, info.info.x11.window, &window) != 0) {
     XWindowAttributes root{};
-    if (attributes(x->display, window.root, &root) != 0) {
+    if (XGetWindowAttributes(x->display, window.root, &root) != 0) {
       // Added to what SDL itself listens for on the root window.
-      select(x->display, window.root, root.your_event_mask | StructureNotifyMask);
+      XSelectInput(x->display, window.root, root.your_event_mask | StructureNotifyMask);
       x->root = window.root;
     }
   }
@@ -180,51 +92,46 @@ SdlEvents::SdlEvents(SdlCanvas* canvas) : canvas_(canvas) {
 
 SdlEvents::~SdlEvents() = default;
 
-int SdlEvents::WaitForEvents(int32_t ms) {
+bool SdlEvents::WaitForNative(int64_t deadline_ms) {
+  const int64_t left = deadline_ms - clock().MonotonicMs();
+  if (left <= 0) return SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) == SDL_TRUE;
 #if defined(SDL_VIDEO_DRIVER_X11)
   if (x_) {
-    if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return 1;
+    if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return true;
+    // A signal wakes the wait on the X connection at once, so the slices
+    // can be long; each costs a few system calls.
+    const int wake = QuitSignals::WakeFd();
+    const int32_t ms =
+        static_cast<int32_t>(std::min<int64_t>(left, wake >= 0 ? kMaxWaitSignalledMs : kMaxWaitMs));
     // Events Xlib has already read would not wake the wait.
-    if (x_->events_queued(x_->display, 0 /* QueuedAlready */) == 0) {
-      x_->flush(x_->display);
-      pollfd p[2] = {{x_->fd, POLLIN, 0}, {QuitSignals::WakeFd(), POLLIN, 0}};
-      const int ready = poll(p, p[1].fd >= 0 ? 2 : 1, ms);
-      last_poll_ms_ = SDL_GetTicks64();
-      if (ready <= 0) return 0;         // the time is up, or a signal came
-      if (p[1].revents != 0) return 1;  // a quit signal, for the pump to take
+    if (XEventsQueued(x_->display, QueuedAlready) == 0) {
+      XFlush(x_->display);
+      pollfd p[2] = {{x_->fd, POLLIN, 0}, {wake, POLLIN, 0}};
+      const int ready = poll(p, wake >= 0 ? 2 : 1, ms);
+      last_poll_ms_ = clock().MonotonicMs();
+      if (ready <= 0) return false;        // the time is up, or a signal came
+      if (p[1].revents != 0) return true;  // a quit signal, for the pump to take
     }
     SDL_PumpEvents();
-    last_poll_ms_ = SDL_GetTicks64();
-    return SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) ? 1 : 0;
+    last_poll_ms_ = clock().MonotonicMs();
+    return SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) == SDL_TRUE;
   }
 #endif
-  const int woke = SDL_WaitEventTimeout(nullptr, ms);
+  const int woke =
+      SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<int64_t>(left, kMaxWaitMs)));
   // The wait reads the connection itself and queues what came.
-  last_poll_ms_ = SDL_GetTicks64();
-  return woke;
-}
-
-int32_t SdlEvents::MaxWaitMs() const {
-#if defined(SDL_VIDEO_DRIVER_X11)
-  // A signal wakes the wait on the X connection at once: no need to slice
-  // it, and each slice costs a few system calls.
-  if (x_ && QuitSignals::WakeFd() >= 0) return kMaxWaitSignalledMs;
-#endif
-  return kMaxWaitMs;
-}
-
-void SdlEvents::CloseRequested() {
-  if (handlers_.query_unload) handlers_.query_unload();
+  last_poll_ms_ = clock().MonotonicMs();
+  return woke == 1;
 }
 
 void SdlEvents::Dispatch(const SDL_Event& event) {
   switch (event.type) {
     case SDL_MOUSEBUTTONDOWN:
-      if (handlers_.click) handlers_.click();
+      if (handlers().click) handlers().click();
       break;
     case SDL_KEYDOWN:
       if (auto c = SdlKeyCharacter(event.key.keysym.sym, event.key.keysym.mod)) {
-        if (handlers_.key_press) handlers_.key_press(*c);
+        if (handlers().key_press) handlers().key_press(*c);
       }
       break;
     case SDL_QUIT:
@@ -241,8 +148,8 @@ void SdlEvents::Dispatch(const SDL_Event& event) {
           if (canvas_ != nullptr && event.window.data1 > 0 && event.window.data2 > 0 &&
               (event.window.data1 != canvas_->Width() || event.window.data2 != canvas_->Height())) {
             canvas_->Resize(event.window.data1, event.window.data2);
-            if (handlers_.size_changed)
-              handlers_.size_changed(event.window.data1, event.window.data2);
+            if (handlers().size_changed)
+              handlers().size_changed(event.window.data1, event.window.data2);
           }
           if (canvas_ != nullptr) canvas_->Invalidate();
           break;
@@ -267,7 +174,7 @@ void SdlEvents::Dispatch(const SDL_Event& event) {
                  xevent.xconfigure.window == x_->root) {
         // The screen changed size: the window takes the new size, and the
         // size change that follows starts the scene over.
-        x_->move_resize(x_->display, x_window_, 0, 0,
+        XMoveResizeWindow(x_->display, x_window_, 0, 0,
                         static_cast<unsigned>(xevent.xconfigure.width),
                         static_cast<unsigned>(xevent.xconfigure.height));
       }
@@ -282,83 +189,31 @@ void SdlEvents::Dispatch(const SDL_Event& event) {
   }
 }
 
-void SdlEvents::Pump() {
-  if (canvas_ != nullptr) canvas_->Present();
-  if (QuitSignals::Take()) CloseRequested();
-  SDL_Event event;
+void SdlEvents::Gather() {
   // The drawing loops pump several times in a row, each costing the X
   // connection a few system calls; the system is asked for new events at
   // most every kPollGapMs, and in between only what SDL already queued is
   // handled.
-  const uint64_t now = SDL_GetTicks64();
+  const int64_t now = clock().MonotonicMs();
   if (now - last_poll_ms_ >= kPollGapMs || now < last_poll_ms_) {
     last_poll_ms_ = now;
     SDL_PumpEvents();
   }
-  while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+}
+
+bool SdlEvents::DispatchOne() {
+  SDL_Event event;
+  if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
     Dispatch(event);
+    return true;
   }
   // A window the server no longer knows is as good as closed.
   if (XWindowRefused(x_window_)) CloseRequested();
-  FireTimerIfDue();
-  // Repaints asked for by the events just handled.
+  return false;
+}
+
+void SdlEvents::Present() {
   if (canvas_ != nullptr) canvas_->Present();
-}
-
-int64_t SdlEvents::UntilTimer(uint64_t now) const {
-  if (!timer_enabled_ || timer_interval_ <= 0) return -1;
-  return timer_due_ > now ? static_cast<int64_t>(timer_due_ - now) : 0;
-}
-
-void SdlEvents::FireTimerIfDue() {
-  const uint64_t now = SDL_GetTicks64();
-  if (UntilTimer(now) != 0) return;
-  // One tick however late: ticks do not pile up.
-  timer_due_ = now + static_cast<uint64_t>(timer_interval_);
-  if (handlers_.timer1) handlers_.timer1();
-}
-
-void SdlEvents::PumpFor(int32_t ms) {
-  const uint64_t deadline = SDL_GetTicks64() + static_cast<uint64_t>(std::max(ms, 0));
-  Pump();
-  for (;;) {
-    const uint64_t now = SDL_GetTicks64();
-    if (now >= deadline) return;
-    int64_t wait = static_cast<int64_t>(deadline - now);
-    const int64_t timer = UntilTimer(now);
-    if (timer >= 0) wait = std::min(wait, timer);
-    wait = std::min<int64_t>(wait, MaxWaitMs());
-    if (wait > 0) WaitForEvents(static_cast<int32_t>(wait));
-    Pump();
-  }
-}
-
-void SdlEvents::WaitAndPump(int32_t ms) {
-  const uint64_t deadline = SDL_GetTicks64() + static_cast<uint64_t>(std::max(ms, 0));
-  if (canvas_ != nullptr) canvas_->Present();
-  // Short slices so a termination signal is noticed within one of them.
-  for (;;) {
-    const uint64_t now = SDL_GetTicks64();
-    if (now >= deadline || g_quit_signal != 0) break;
-    int64_t wait = std::min<int64_t>(static_cast<int64_t>(deadline - now), MaxWaitMs());
-    const int64_t timer = UntilTimer(now);
-    if (timer >= 0) wait = std::min(wait, timer);
-    if (wait <= 0) break;
-    if (WaitForEvents(static_cast<int32_t>(wait)) == 1) break;
-  }
-  Pump();
-}
-
-void SdlEvents::SetTimer1Interval(int32_t ms) {
-  timer_interval_ = ms;
-  timer_due_ = SDL_GetTicks64() + static_cast<uint64_t>(std::max(ms, 0));
-}
-
-void SdlEvents::SetTimer1Enabled(bool enabled) {
-  if (enabled && !timer_enabled_) {
-    timer_due_ = SDL_GetTicks64() + static_cast<uint64_t>(std::max(timer_interval_, 0));
-  }
-  timer_enabled_ = enabled;
 }
 
 }  // namespace zt

@@ -7,10 +7,11 @@
 #include <optional>
 #include <string_view>
 
+#include "surface/events/quit_signals.h"
+#include "surface/os/system_clock.h"
 #include "surface/dpi/dpi.h"
 #include "surface/sdl/display_guard.h"
 #include "surface/sdl/sdl_canvas.h"
-#include "surface/sdl/sdl_clock.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/text/font_rasterizer.h"
 
@@ -52,11 +53,11 @@ void SetHints() {
 // Declared in destruction order last to first.
 struct SdlSession::Parts {
   VideoLibrary video;
+  SystemClock clock;
   std::unique_ptr<FontRasterizer> own_text;
   std::unique_ptr<SDL_Window, WindowDeleter> window;
   std::unique_ptr<SdlCanvas> canvas;
   std::unique_ptr<SdlEvents> events;
-  SdlClock clock;
   QuitSignals signals;
   int32_t desktop_bpp = 0;
 };
@@ -149,7 +150,7 @@ std::unique_ptr<SdlSession> OpenSdlSession(const SdlOptions& options, std::strin
     if (parts->desktop_bpp <= 8) why += "; displays of 8 bits per pixel are not supported";
     return fail(why);
   }
-  parts->events = std::make_unique<SdlEvents>(parts->canvas.get());
+  parts->events = std::make_unique<SdlEvents>(parts->canvas.get(), parts->clock);
   return std::make_unique<SdlSession>(std::move(parts));
 }
 

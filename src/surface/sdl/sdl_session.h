@@ -11,7 +11,7 @@ namespace zt {
 
 class SdlCanvas;
 class SdlEvents;
-class SdlClock;
+class SystemClock;
 class TextRasterizer;
 
 struct SdlOptions {

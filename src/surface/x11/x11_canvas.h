@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "surface/layered_canvas.h"
+#include "surface/canvas/layered_canvas.h"
 #include "surface/x11/x11_pixels.h"
 
 namespace zt {
@@ -63,6 +63,8 @@ class X11Canvas : public LayeredCanvas {
   void ColormapLost();
 
   const PixelLayout& Layout() const { return layout_; }
+  // The connection it draws through.
+  Display* XDisplay() const { return display_; }
   bool ShowsIndexes() const { return indexed_; }
 
  private:

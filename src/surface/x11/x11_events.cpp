@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "surface/key_class.h"
-#include "surface/sdl/sdl_events.h"
+#include "surface/events/key_class.h"
+#include "surface/events/quit_signals.h"
 #include "surface/x11/x11_canvas.h"
 
 namespace zt {
@@ -96,19 +96,7 @@ bool X11ErrorTrap::WindowGone(Window window) { return g_any_gone && g_gone_windo
 int64_t X11ErrorTrap::ErrorCount() { return g_errors; }
 
 X11Events::X11Events(Display* display, Window window, X11Canvas* canvas, Clock& clock)
-    : display_(display), window_(window), canvas_(canvas), clock_(clock) {}
-
-void X11Events::CloseRequested() {
-  // The close path runs once; it normally ends the program from inside.
-  if (closing_) return;
-  closing_ = true;
-  if (handlers_.query_unload) handlers_.query_unload();
-}
-
-bool X11Events::QuitPending() {
-  if (QuitSignals::Take()) quit_pending_ = true;
-  return quit_pending_;
-}
+    : EventEngine(clock), display_(display), window_(window), canvas_(canvas) {}
 
 void X11Events::AcceptCloseRequests(Atom protocols, Atom delete_window) {
   wm_protocols_ = protocols;
@@ -118,7 +106,7 @@ void X11Events::AcceptCloseRequests(Atom protocols, Atom delete_window) {
 void X11Events::Dispatch(const XEvent& event) {
   switch (event.type) {
     case ButtonPress:
-      if (handlers_.click) handlers_.click();
+      if (handlers().click) handlers().click();
       break;
     case KeyPress: {
       XKeyEvent key = event.xkey;
@@ -126,7 +114,7 @@ void X11Events::Dispatch(const XEvent& event) {
       KeySym keysym = NoSymbol;
       XLookupString(&key, text, sizeof text, &keysym, nullptr);
       if (auto c = X11KeyCharacter(keysym, key.state)) {
-        if (handlers_.key_press) handlers_.key_press(*c);
+        if (handlers().key_press) handlers().key_press(*c);
       }
       break;
     }
@@ -160,8 +148,8 @@ void X11Events::Dispatch(const XEvent& event) {
           (event.xconfigure.width != canvas_->Width() ||
            event.xconfigure.height != canvas_->Height())) {
         canvas_->Resize(event.xconfigure.width, event.xconfigure.height);
-        if (handlers_.size_changed) {
-          handlers_.size_changed(event.xconfigure.width, event.xconfigure.height);
+        if (handlers().size_changed) {
+          handlers().size_changed(event.xconfigure.width, event.xconfigure.height);
         }
       }
       break;
@@ -170,78 +158,34 @@ void X11Events::Dispatch(const XEvent& event) {
   }
 }
 
-void X11Events::Pump() {
-  if (canvas_ != nullptr) canvas_->Present();
-  if (QuitPending()) CloseRequested();
-  while (XPending(display_) > 0) {
+bool X11Events::DispatchOne() {
+  if (XPending(display_) > 0) {
     XEvent event;
     XNextEvent(display_, &event);
     Dispatch(event);
+    return true;
   }
+  // A request on a window destroyed under us failed.
   if (X11ErrorTrap::WindowGone(window_)) CloseRequested();
-  FireTimerIfDue();
+  return false;
+}
+
+void X11Events::Present() {
   if (canvas_ != nullptr) canvas_->Present();
   XFlush(display_);
 }
 
-bool X11Events::WaitForX(int32_t ms) {
+bool X11Events::WaitForNative(int64_t deadline_ms) {
   XFlush(display_);
   if (XPending(display_) > 0) return true;
-  pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-  // Interrupted by a signal counts as woken: the pump looks at it next.
-  return poll(&fd, 1, std::max(ms, 0)) != 0;
-}
-
-int64_t X11Events::UntilTimer(int64_t now) const {
-  if (!timer_enabled_ || timer_interval_ <= 0) return -1;
-  return std::max<int64_t>(timer_due_ - now, 0);
-}
-
-void X11Events::FireTimerIfDue() {
-  const int64_t now = clock_.MonotonicMs();
-  if (UntilTimer(now) != 0) return;
-  // One tick however late: ticks do not pile up.
-  timer_due_ = now + timer_interval_;
-  if (handlers_.timer1) handlers_.timer1();
-}
-
-void X11Events::PumpFor(int32_t ms) {
-  const int64_t deadline = clock_.MonotonicMs() + std::max(ms, 0);
-  Pump();
-  for (;;) {
-    const int64_t now = clock_.MonotonicMs();
-    if (now >= deadline) return;
-    int64_t wait = std::min<int64_t>(deadline - now, kMaxWaitMs);
-    const int64_t timer = UntilTimer(now);
-    if (timer >= 0) wait = std::min(wait, timer);
-    if (wait > 0) WaitForX(static_cast<int32_t>(wait));
-    Pump();
-  }
-}
-
-void X11Events::WaitAndPump(int32_t ms) {
-  const int64_t deadline = clock_.MonotonicMs() + std::max(ms, 0);
-  if (canvas_ != nullptr) canvas_->Present();
-  for (;;) {
-    const int64_t now = clock_.MonotonicMs();
-    if (now >= deadline || QuitPending()) break;
-    int64_t wait = std::min<int64_t>(deadline - now, kMaxWaitMs);
-    const int64_t timer = UntilTimer(now);
-    if (timer >= 0) wait = std::min(wait, timer);
-    if (wait <= 0) break;
-    if (WaitForX(static_cast<int32_t>(wait)) && XPending(display_) > 0) break;
-  }
-  Pump();
-}
-
-void X11Events::SetTimer1Interval(int32_t ms) {
-  timer_interval_ = ms;
-  timer_due_ = clock_.MonotonicMs() + std::max(ms, 0);
-}
-
-void X11Events::SetTimer1Enabled(bool enabled) {
-  if (enabled && !timer_enabled_) timer_due_ = clock_.MonotonicMs() + std::max(timer_interval_, 0);
-  timer_enabled_ = enabled;
+  const int64_t left = deadline_ms - clock().MonotonicMs();
+  if (left <= 0) return false;
+  const int wake = QuitSignals::WakeFd();
+  // Without the wake-up pipe a signal is noticed within one short slice.
+  const int64_t slice = wake >= 0 ? 1000 : 50;
+  pollfd p[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wake, POLLIN, 0}};
+  if (poll(p, wake >= 0 ? 2 : 1, static_cast<int>(std::min(left, slice))) <= 0) return false;
+  return p[1].revents != 0 || XPending(display_) > 0;
 }
 
 }  // namespace zt

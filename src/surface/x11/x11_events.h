@@ -7,20 +7,20 @@
 #include <cstdint>
 #include <optional>
 
-#include "surface/platform.h"
+#include "surface/events/event_engine.h"
 
 namespace zt {
 
 class X11Canvas;
 
-// Records X protocol errors instead of ending the process, as Xlib's own
-// handler would: a window destroyed under us makes every later request on
-// it fail. Installed while it lives.
 // The character a key press types, from the keysym XLookupString gave and
 // the event's modifier state; nothing for keys that type none (modifiers
 // alone, arrows, function keys, keypad keys without Num Lock).
 std::optional<char> X11KeyCharacter(unsigned long keysym, unsigned int state);
 
+// Records X protocol errors instead of ending the process, as Xlib's own
+// handler would: a window destroyed under us makes every later request on
+// it fail. Installed while it lives.
 class X11ErrorTrap {
  public:
   X11ErrorTrap();
@@ -33,19 +33,10 @@ class X11ErrorTrap {
   static int64_t ErrorCount();
 };
 
-class X11Events : public Events {
+class X11Events : public EventEngine {
  public:
   // `canvas` may be null (nothing to present).
   X11Events(Display* display, Window window, X11Canvas* canvas, Clock& clock);
-
-  void SetHandlers(EventHandlers handlers) override { handlers_ = std::move(handlers); }
-  void Pump() override;
-  void PumpFor(int32_t ms) override;
-  void WaitAndPump(int32_t ms) override;
-  void SetTimer1Interval(int32_t ms) override;
-  void SetTimer1Enabled(bool enabled) override;
-  int32_t Timer1Interval() const override { return timer_interval_; }
-  bool Timer1Enabled() const override { return timer_enabled_; }
 
   // The window manager's close button (WM_DELETE_WINDOW in a WM_PROTOCOLS
   // message) runs the close path.
@@ -55,28 +46,15 @@ class X11Events : public Events {
   void Dispatch(const XEvent& event);
 
  private:
-  // Blocks until the X connection has something or `ms` passed.
-  bool WaitForX(int32_t ms);
-  bool QuitPending();
-  void CloseRequested();
-  int64_t UntilTimer(int64_t now) const;
-  void FireTimerIfDue();
-
-  // Signals are noticed within one slice of waiting.
-  static constexpr int32_t kMaxWaitMs = 50;
+  bool WaitForNative(int64_t deadline_ms) override;
+  bool DispatchOne() override;
+  void Present() override;
 
   Display* display_;
   Window window_;
   X11Canvas* canvas_;
-  Clock& clock_;
-  EventHandlers handlers_;
   Atom wm_protocols_ = 0;
   Atom wm_delete_window_ = 0;
-  bool quit_pending_ = false;
-  bool closing_ = false;
-  int32_t timer_interval_ = 0;
-  bool timer_enabled_ = false;
-  int64_t timer_due_ = 0;
 };
 
 }  // namespace zt

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "surface/types.h"
+#include "base/types.h"
 
 namespace zt {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "surface/types.h"
+#include "base/types.h"
 
 namespace zt {
 

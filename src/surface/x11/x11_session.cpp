@@ -10,10 +10,8 @@
 #include <optional>
 
 #include "surface/dpi/dpi.h"
-#include "surface/sdl/sdl_clock.h"
-#include "surface/sdl/sdl_events.h"
-#include "surface/sdl/sdl_session.h"
-#include "surface/text/font_rasterizer.h"
+#include "surface/events/quit_signals.h"
+#include "surface/os/system_clock.h"
 #include "surface/x11/x11_canvas.h"
 #include "surface/x11/x11_events.h"
 #include "surface/x11/x11_monitors.h"
@@ -84,8 +82,7 @@ struct X11Session::Parts {
   std::optional<QuitSignals> signals;
   OwnedWindow own;
   Window window = 0;
-  SdlClock clock;
-  FontRasterizer text;
+  SystemClock clock;
   std::unique_ptr<X11Canvas> canvas;
   std::unique_ptr<X11Events> events;
 };
@@ -152,7 +149,7 @@ std::unique_ptr<X11Session> OpenX11Session(const X11Options& options, std::strin
     canvas_options.colormap = colormap;
   }
   parts->canvas = std::make_unique<X11Canvas>(display, window, attributes.visual, attributes.depth,
-                                              config, &parts->text, canvas_options);
+                                              config, options.text, canvas_options);
   if (!parts->canvas->Prepare(why)) {
     error = "zolven-taris: cannot draw in the X window " + Hex(window) + ": " + why;
     return nullptr;
@@ -282,7 +279,7 @@ std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options
   if (X11ErrorTrap::ErrorCount() > 0) return fail("the X server refused the window");
 
   parts->canvas = std::make_unique<X11Canvas>(
-      display, window, visual, depth, config, &parts->text,
+      display, window, visual, depth, config, options.text,
       X11CanvasOptions{true, options.windowed, indexed ? colormap : 0, options.warp_pointer});
   if (!parts->canvas->Prepare(why)) return fail(why);
   parts->events = std::make_unique<X11Events>(display, window, parts->canvas.get(), parts->clock);

@@ -15,6 +15,7 @@ namespace zt {
 
 class X11Canvas;
 class X11Events;
+class TextRasterizer;
 
 struct X11Options {
   // The screen's root window, else `window`.
@@ -22,6 +23,8 @@ struct X11Options {
   uint64_t window = 0;
   // Behave as a display of 8 bits per pixel.
   bool force_8bit = false;
+  // Where text comes from; it must outlive the session. Null leaves text out.
+  TextRasterizer* text = nullptr;
 };
 
 // The program's own window, where SDL's cannot be: on an 8-bit PseudoColor
@@ -31,6 +34,8 @@ struct X11ScreenOptions {
   bool windowed = false;
   int32_t window_width = 800;
   int32_t window_height = 600;
+  // As in X11Options.
+  TextRasterizer* text = nullptr;
   // The part of the screen the full-screen window covers; empty: all of it.
   RectI area{};
   // Black windows over these parts, which end the program as the window does.

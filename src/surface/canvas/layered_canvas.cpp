@@ -1,10 +1,10 @@
-#include "surface/layered_canvas.h"
+#include "surface/canvas/layered_canvas.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 
-#include "app/numeric.h"
+#include "base/numeric.h"
 
 namespace zt {
 
@@ -395,7 +395,7 @@ int32_t LayeredCanvas::SetPixelV(int32_t x, int32_t y, ColorRef color) {
   }
   // The spokes' path, once per pixel: kept free of everything else.
   window_[static_cast<size_t>(uy) * static_cast<size_t>(config_.width) + ux] =
-      ((color & 0xFFu) << 16) | (color & 0xFF00u) | ((color >> 16) & 0xFFu);
+      XrgbFromColorRef(color);
   dirty_tiles_[(uy / kTile) * static_cast<uint32_t>(tiles_x_) + ux / kTile] = 1;
   diverged_[(uy / kSyncTile) * static_cast<uint32_t>(sync_x_) + ux / kSyncTile] = 1;
   any_dirty_ = true;
@@ -477,7 +477,7 @@ void LayeredCanvas::Print(std::string_view text) {
       const uint32_t r = mix((under >> 16) & 0xFF, fore.red);
       const uint32_t g = mix((under >> 8) & 0xFF, fore.green);
       const uint32_t b = mix(under & 0xFF, fore.blue);
-      target[at] = (r << 16) | (g << 8) | b;
+      target[at] = Xrgb(r, g, b);
     }
   }
   const int32_t left = std::max(x0, 0), top = std::max(y0, 0);
@@ -520,7 +520,7 @@ uint32_t LayeredCanvas::ShownColor(int32_t x, int32_t y) const {
   const uint32_t cell = window_[static_cast<size_t>(y) * config_.width + x];
   if (!PaletteMode()) return cell;
   const PaletteEntry& e = realized_[cell & 0xFF];
-  return (static_cast<uint32_t>(e.red) << 16) | (static_cast<uint32_t>(e.green) << 8) | e.blue;
+  return Xrgb(e.red, e.green, e.blue);
 }
 
 void LayeredCanvas::ShownRow(int32_t y, int32_t x0, int32_t x1, uint32_t* out) const {
@@ -531,8 +531,7 @@ void LayeredCanvas::ShownRow(int32_t y, int32_t x0, int32_t x1, uint32_t* out) c
   } else {
     for (int32_t x = x0; x < x1; ++x) {
       const PaletteEntry& e = realized_[row[x] & 0xFF];
-      out[x - x0] =
-          (static_cast<uint32_t>(e.red) << 16) | (static_cast<uint32_t>(e.green) << 8) | e.blue;
+      out[x - x0] = Xrgb(e.red, e.green, e.blue);
     }
   }
   if (y >= overlay_.top && y < overlay_.bottom) CompositeOverlay(y, x0, x1, out);

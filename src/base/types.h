@@ -22,6 +22,14 @@ constexpr Rgb UnpackRgb(ColorRef c) {
              static_cast<uint8_t>((c >> 16) & 0xFF)};
 }
 
+// The same colour as images hold it, 0x00RRGGBB: the bytes swapped.
+constexpr uint32_t XrgbFromColorRef(ColorRef c) {
+  return ((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu);
+}
+constexpr uint32_t Xrgb(uint32_t red, uint32_t green, uint32_t blue) {
+  return (red << 16) | (green << 8) | blue;
+}
+
 // One logical-palette entry, in the byte order the palette loader takes.
 struct PaletteEntry {
   uint8_t red = 0;
@@ -47,5 +55,14 @@ struct PointI {
 };
 
 using BrushHandle = uint32_t;  // 0 is no brush
+
+struct CalendarTime {
+  int32_t year = 0;
+  int32_t month = 0;  // 1..12
+  int32_t day = 0;    // 1..31
+  int32_t hour = 0;   // 0..23
+  int32_t minute = 0;
+  double second = 0;  // with fraction
+};
 
 }  // namespace zt

@@ -3,7 +3,7 @@
 // zone: enough to count real days between two calendar readings.
 #include <cstdint>
 
-#include "surface/platform.h"
+#include "base/types.h"
 
 namespace zt {
 

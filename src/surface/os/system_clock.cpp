@@ -1,9 +1,8 @@
-#include "surface/sdl/sdl_clock.h"
-
-#include <SDL.h>
+#include "surface/os/system_clock.h"
 
 #include <chrono>
 #include <ctime>
+#include <thread>
 
 namespace zt {
 namespace {
@@ -25,18 +24,18 @@ LocalNow ReadLocalNow() {
 
 }  // namespace
 
-void SdlClock::Sleep(int32_t ms) {
-  if (ms > 0) SDL_Delay(static_cast<Uint32>(ms));
+void SystemClock::Sleep(int32_t ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-float SdlClock::Timer() {
+float SystemClock::Timer() {
   const LocalNow now = ReadLocalNow();
   const double seconds =
       now.fields.tm_hour * 3600.0 + now.fields.tm_min * 60.0 + now.fields.tm_sec + now.fraction;
   return static_cast<float>(seconds);
 }
 
-CalendarTime SdlClock::Now() {
+CalendarTime SystemClock::Now() {
   const LocalNow now = ReadLocalNow();
   CalendarTime c;
   c.year = now.fields.tm_year + 1900;
@@ -48,6 +47,10 @@ CalendarTime SdlClock::Now() {
   return c;
 }
 
-int64_t SdlClock::MonotonicMs() { return static_cast<int64_t>(SDL_GetTicks64()); }
+int64_t SystemClock::MonotonicMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 }  // namespace zt

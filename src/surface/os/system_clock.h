@@ -1,11 +1,11 @@
 #pragma once
-// Real time: local wall clock for the timer and calendar, SDL ticks for
-// intervals.
+// Real time: the local wall clock for the timer and calendar, the steady
+// clock for intervals.
 #include "surface/platform.h"
 
 namespace zt {
 
-class SdlClock : public Clock {
+class SystemClock : public Clock {
  public:
   void Sleep(int32_t ms) override;
   float Timer() override;

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "surface/image_buffer.h"
+#include "base/image_buffer.h"
 #include "surface/platform.h"
 #include "surface/text_rasterizer.h"
 
@@ -156,7 +156,7 @@ class LayeredCanvas : public Canvas {
   // The cell value a colour is stored as: itself, or its nearest palette index.
   uint32_t CellFor(ColorRef color) {
     if (PaletteMode()) return PaletteCellFor(color);
-    return ((color & 0xFFu) << 16) | (color & 0xFF00u) | ((color >> 16) & 0xFFu);
+    return XrgbFromColorRef(color);
   }
   uint32_t PaletteCellFor(ColorRef color);
   void FillCells(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell);

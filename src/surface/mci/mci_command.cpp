@@ -1,4 +1,4 @@
-#include "music/mci_command.h"
+#include "surface/mci/mci_command.h"
 
 #include <algorithm>
 #include <cstring>

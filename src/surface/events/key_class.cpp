@@ -1,4 +1,4 @@
-#include "surface/key_class.h"
+#include "surface/events/key_class.h"
 
 namespace zt {
 

@@ -1,4 +1,4 @@
-#include "music/wave_file.h"
+#include "surface/mci/wave_file.h"
 
 #include <algorithm>
 

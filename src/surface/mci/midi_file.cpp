@@ -1,4 +1,4 @@
-#include "music/midi_file.h"
+#include "surface/mci/midi_file.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "surface/types.h"
+#include "base/types.h"
 
 namespace zt {
 
