@@ -20,8 +20,8 @@
 #include "app/form1.h"
 #include "app/runner/render_progress.h"
 #include "base/scene_observer.h"
-#include "surface/headless/headless.h"
 #include "surface/events/quit_signals.h"
+#include "surface/headless/headless.h"
 #include "surface/random/random.h"
 #include "surface/text/font_rasterizer.h"
 
