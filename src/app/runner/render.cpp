@@ -120,17 +120,19 @@ class RenderObserver : public SceneObserver {
       const size_t bytes = static_cast<size_t>(canvas_.Width()) *
                            static_cast<size_t>(canvas_.Height()) * (s.PaletteMode ? 1 : 3);
       FinishImages(bytes <= kTwoInFlightBytes ? 1 : 0);
-      encoding_.push_back(
-          std::async(std::launch::async, [picture = TakePicture(canvas_), staged = staging_ / name,
-                                          target = fs::path(*options_.render_dir) / name] {
-            std::string error;
-            if (!WritePng(picture, staged.string(), error)) return error;
-            // Whole into place: a link or file planted under
-            // the name is replaced, never written through.
-            std::error_code ec;
-            fs::rename(staged, target, ec);
-            return ec ? "cannot write " + target.string() : std::string();
-          }));
+      auto write = [picture = TakePicture(canvas_), staged = staging_ / name,
+                    target = fs::path(*options_.render_dir) / name] {
+        std::string error;
+        if (!WritePng(picture, staged.string(), error)) return error;
+        // Whole into place: a link or file planted under
+        // the name is replaced, never written through.
+        std::error_code ec;
+        fs::rename(staged, target, ec);
+        return ec ? "cannot write " + target.string() : std::string();
+      };
+      // Where no thread can be started the image is written when it is
+      // waited for.
+      encoding_.push_back(std::async(std::launch::async | std::launch::deferred, std::move(write)));
       image = JsonString(name);
     }
     jsonl_ << head_ << ",\"steps\":" << steps_
