@@ -5,52 +5,107 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "base/image_buffer.h"
 #include "base/types.h"
 
 namespace zt {
 
-// One 16-bit cell per pixel, columns 0..width and rows 0..height inclusive,
-// stored row after row. 0 means empty.
+// One 16-bit cell per pixel, columns 0..width and rows 0..height inclusive.
+// 0 means empty. Held as square tiles taken and cleared on first use: a
+// figure touches a small part of the screen, so emptying the grid before the
+// next one costs only the tiles it used, and only those stay in memory. A
+// tile never touched reads as all 0, as a full grid emptied would.
 class DepthGrid {
  public:
-  // Sizes to (width + 1) x (height + 1) cells, all 0; keeps the storage.
+  DepthGrid() = default;
+  DepthGrid(const DepthGrid& other) { *this = other; }
+  DepthGrid& operator=(const DepthGrid& other) {
+    if (this == &other) return *this;
+    Reset(other.columns_ - 1, other.rows_ - 1);
+    for (size_t t : other.used_) std::copy_n(other.tiles_[t], kTileCells, Take(t));
+    return *this;
+  }
+  DepthGrid(DepthGrid&&) noexcept = default;
+  DepthGrid& operator=(DepthGrid&&) noexcept = default;
+
+  // Sizes to (width + 1) x (height + 1) cells, all 0.
   void Reset(int32_t width, int32_t height) {
-    columns_ = width + 1;
-    rows_ = height + 1;
-    const size_t count = static_cast<size_t>(columns_) * static_cast<size_t>(rows_);
-    if (cells_.size() != count) {
-      cells_ = ImageBuffer<int16_t>(count);
-      return;
+    const int32_t columns = std::max(width + 1, 0), rows = std::max(height + 1, 0);
+    if (columns != columns_ || rows != rows_) {
+      columns_ = columns;
+      rows_ = rows;
+      tile_columns_ = (static_cast<size_t>(columns) + kTile - 1) / kTile;
+      const size_t tile_rows = (static_cast<size_t>(rows) + kTile - 1) / kTile;
+      tiles_.assign(tile_columns_ * tile_rows, nullptr);
+      chunks_.clear();
+    } else {
+      for (size_t t : used_) tiles_[t] = nullptr;
     }
-    // In slices: one large fill is done with stores that bypass the cache,
-    // and the figure that follows then misses on every cell it tests.
-    constexpr size_t kSlice = 16384;
-    for (size_t at = 0; at < count; at += kSlice) {
-      std::fill_n(cells_.begin() + at, std::min(kSlice, count - at), int16_t{0});
-    }
+    used_.clear();
   }
   bool Contains(int32_t x, int32_t y) const {
     return x >= 0 && y >= 0 && x < columns_ && y < rows_;
   }
   int16_t& At(int32_t x, int32_t y) {
-    return cells_[static_cast<size_t>(y) * static_cast<size_t>(columns_) + static_cast<size_t>(x)];
+    const size_t t = TileOf(x, y);
+    int16_t* tile = tiles_[t];
+    if (tile == nullptr) tile = Take(t);
+    return tile[CellOf(x, y)];
   }
   int16_t At(int32_t x, int32_t y) const {
-    return cells_[static_cast<size_t>(y) * static_cast<size_t>(columns_) + static_cast<size_t>(x)];
+    const int16_t* tile = tiles_[TileOf(x, y)];
+    return tile == nullptr ? int16_t{0} : tile[CellOf(x, y)];
   }
   int32_t Columns() const { return columns_; }
   int32_t Rows() const { return rows_; }
-  std::span<const int16_t> Cells() const { return cells_; }
+  // Every cell, row after row.
+  std::vector<int16_t> Cells() const {
+    std::vector<int16_t> cells(static_cast<size_t>(columns_) * static_cast<size_t>(rows_));
+    auto out = cells.begin();
+    for (int32_t y = 0; y < rows_; ++y) {
+      for (int32_t x = 0; x < columns_; ++x) *out++ = At(x, y);
+    }
+    return cells;
+  }
+  // Tiles in use this figure.
+  size_t TilesUsed() const { return used_.size(); }
 
  private:
+  static constexpr int32_t kShift = 5;
+  static constexpr size_t kTile = size_t{1} << kShift;
+  static constexpr size_t kTileCells = kTile * kTile;
+  // Tiles are carved from chunks of 32 KB that are kept for later figures.
+  static constexpr size_t kTilesPerChunk = 16;
+
+  size_t TileOf(int32_t x, int32_t y) const {
+    return (static_cast<size_t>(y) >> kShift) * tile_columns_ + (static_cast<size_t>(x) >> kShift);
+  }
+  static size_t CellOf(int32_t x, int32_t y) {
+    return ((static_cast<size_t>(y) & (kTile - 1)) << kShift) |
+           (static_cast<size_t>(x) & (kTile - 1));
+  }
+  int16_t* Take(size_t t) {
+    const size_t n = used_.size();
+    if (n / kTilesPerChunk == chunks_.size()) {
+      chunks_.push_back(std::make_unique_for_overwrite<int16_t[]>(kTilesPerChunk * kTileCells));
+    }
+    int16_t* tile = chunks_[n / kTilesPerChunk].get() + (n % kTilesPerChunk) * kTileCells;
+    std::fill_n(tile, kTileCells, int16_t{0});
+    tiles_[t] = tile;
+    used_.push_back(t);
+    return tile;
+  }
+
   int32_t columns_ = 0;
   int32_t rows_ = 0;
-  ImageBuffer<int16_t> cells_;
+  size_t tile_columns_ = 0;
+  std::vector<int16_t*> tiles_;
+  std::vector<size_t> used_;
+  std::vector<std::unique_ptr<int16_t[]>> chunks_;
 };
 
 struct SceneState {

@@ -38,7 +38,7 @@ TEST_P(Measure, FindsTheExtremeSpokeRowsAndCentresThem) {
   s.LineGreen = 20;
   s.LineBlue = 30;
   s.DepthBuffer.At(5, 5) = 99;
-  const std::vector<int16_t> cells(s.DepthBuffer.Cells().begin(), s.DepthBuffer.Cells().end());
+  const std::vector<int16_t> cells = s.DepthBuffer.Cells();
 
   MeasureFigure(s, fake.platform);
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "base/scene_state.h"
@@ -242,20 +243,34 @@ TEST(LayeredCanvasSyncTest, BatchedPixelWritesEqualSingleOnes) {
   }
 }
 
-TEST(DepthGridTest, ResetEmptiesEveryCellAndKeepsTheStorage) {
-  DepthGrid grid;
-  grid.Reset(300, 200);  // slices of the clear do not divide this evenly
-  const int16_t* storage = grid.Cells().data();
-  for (int32_t y = 0; y <= 200; y += 7) {
-    for (int32_t x = 0; x <= 300; x += 3) grid.At(x, y) = static_cast<int16_t>(x - y);
+// Tiles are taken on first use; across their edges, after a reset, in
+// copies and at sizes they do not divide, the grid must read as one array.
+TEST(DepthGridTest, ReadsAsOneArrayEmptiedByEveryReset) {
+  for (const auto& [width, height] : {std::pair{300, 200}, std::pair{31, 31}, std::pair{64, 3}}) {
+    DepthGrid grid;
+    grid.Reset(width, height);
+    std::vector<int16_t> expected(static_cast<size_t>(width + 1) * static_cast<size_t>(height + 1));
+    for (int32_t y = 0; y <= height; y += 7) {
+      for (int32_t x = 0; x <= width; x += 3) {
+        grid.At(x, y) = static_cast<int16_t>(x - y + 1000);
+        expected[static_cast<size_t>(y) * static_cast<size_t>(width + 1) + static_cast<size_t>(x)] =
+            static_cast<int16_t>(x - y + 1000);
+      }
+    }
+    grid.At(width, height) = 5;
+    expected.back() = 5;
+    const DepthGrid copy = grid;
+    EXPECT_EQ(copy.Cells(), expected) << width << "x" << height;
+    EXPECT_EQ(std::as_const(grid).At(width, height), 5);
+    grid.Reset(width, height);
+    for (int16_t cell : grid.Cells()) ASSERT_EQ(cell, 0);
+    EXPECT_EQ(copy.Cells(), expected) << "a copy keeps its own cells";
+    grid.At(1, 1) = 9;  // a tile taken again after the reset starts empty
+    EXPECT_EQ(std::as_const(grid).At(2, 1), 0);
   }
-  grid.At(300, 200) = 5;
-  grid.Reset(300, 200);
-  EXPECT_EQ(grid.Cells().data(), storage);
-  for (int16_t cell : grid.Cells()) ASSERT_EQ(cell, 0);
+  DepthGrid grid;
   grid.Reset(10, 10);
   EXPECT_EQ(grid.Cells().size(), 121u);
-  for (int16_t cell : grid.Cells()) ASSERT_EQ(cell, 0);
 }
 
 }  // namespace

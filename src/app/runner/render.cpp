@@ -7,8 +7,10 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <optional>
 #include <random>
@@ -18,8 +20,8 @@
 #include "app/form1.h"
 #include "app/runner/render_progress.h"
 #include "base/scene_observer.h"
-#include "surface/headless/headless.h"
 #include "surface/events/quit_signals.h"
+#include "surface/headless/headless.h"
 #include "surface/random/random.h"
 #if defined(_WIN32)
 #include "surface/win32/gdi_text.h"
@@ -116,14 +118,25 @@ class RenderObserver : public SceneObserver {
     std::snprintf(name, sizeof name, "figure-%04lld.png", static_cast<long long>(figure_));
     std::string image = "null";
     if (!options_.no_images) {
-      std::string error;
-      if (!WritePng(canvas_, (staging_ / name).string(), error)) throw RenderFailed{error};
-      // Whole into place: a link or file planted under the name is replaced,
-      // never written through.
-      std::error_code ec;
-      fs::rename(staging_ / name, fs::path(*options_.render_dir) / name, ec);
-      if (ec)
-        throw RenderFailed{"cannot write " + (fs::path(*options_.render_dir) / name).string()};
+      // Images are encoded on threads of their own while the next figures
+      // are drawn: two at a time, or one where an image is very large.
+      constexpr size_t kTwoInFlightBytes = size_t{32} << 20;
+      const size_t bytes = static_cast<size_t>(canvas_.Width()) *
+                           static_cast<size_t>(canvas_.Height()) * (s.PaletteMode ? 1 : 3);
+      FinishImages(bytes <= kTwoInFlightBytes ? 1 : 0);
+      auto write = [picture = TakePicture(canvas_), staged = staging_ / name,
+                    target = fs::path(*options_.render_dir) / name] {
+        std::string error;
+        if (!WritePng(picture, staged.string(), error)) return error;
+        // Whole into place: a link or file planted under
+        // the name is replaced, never written through.
+        std::error_code ec;
+        fs::rename(staged, target, ec);
+        return ec ? "cannot write " + target.string() : std::string();
+      };
+      // Where no thread can be started the image is written when it is
+      // waited for.
+      encoding_.push_back(std::async(std::launch::async | std::launch::deferred, std::move(write)));
       image = JsonString(name);
     }
     jsonl_ << head_ << ",\"steps\":" << steps_
@@ -132,6 +145,7 @@ class RenderObserver : public SceneObserver {
            << ",\"image\":" << image << "}\n";
     status_line_.clear();
     if (!jsonl_) throw RenderFailed{"cannot write figures.jsonl"};
+    if (figure_ >= options_.figures) FinishImages(0);
     progress_.FigureDone(figure_);
     if (figure_ >= options_.figures) {
       done_ = true;
@@ -154,6 +168,18 @@ class RenderObserver : public SceneObserver {
   bool done_ = false;
   std::string head_;
   std::string status_line_;
+  // Last, so that however the run ends the images in flight are finished
+  // before anything they use goes away.
+  std::deque<std::future<std::string>> encoding_;
+
+  // Waits until at most `left` images are still being written.
+  void FinishImages(size_t left) {
+    while (encoding_.size() > left) {
+      const std::string error = encoding_.front().get();
+      encoding_.pop_front();
+      if (!error.empty()) throw RenderFailed{error};
+    }
+  }
 };
 
 // A folder of this run's own inside the output folder, made with a fresh

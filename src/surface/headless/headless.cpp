@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "base/civil_time.h"
@@ -55,45 +56,85 @@ bool HeadlessEvents::DispatchOne() {
   return true;
 }
 
-#if !defined(_WIN32)
-bool WritePng(const LayeredCanvas& canvas, const std::string& path, std::string& error) {
-  const int32_t width = canvas.Width(), height = canvas.Height();
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(width);
-  image.height = static_cast<png_uint_32>(height);
-  std::vector<png_byte> pixels;
-  std::vector<png_byte> colormap;
+PngPicture TakePicture(const LayeredCanvas& canvas) {
+  PngPicture picture;
+  picture.width = canvas.Width();
+  picture.height = canvas.Height();
+  const size_t width = static_cast<size_t>(picture.width);
   if (canvas.PaletteMode()) {
-    image.format = PNG_FORMAT_RGB_COLORMAP;
-    image.colormap_entries = 256;
-    colormap.reserve(256 * 3);
+    picture.colormap.reserve(256 * 3);
     for (const PaletteEntry& e : canvas.RealizedPalette()) {
-      colormap.insert(colormap.end(), {e.red, e.green, e.blue});
+      picture.colormap.insert(picture.colormap.end(), {e.red, e.green, e.blue});
     }
     const std::span<const uint32_t> cells = canvas.WindowCells();
-    pixels.resize(cells.size());
-    std::transform(cells.begin(), cells.end(), pixels.begin(),
-                   [](uint32_t cell) { return static_cast<png_byte>(cell); });
-  } else {
-    image.format = PNG_FORMAT_RGB;
-    pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
-    std::vector<uint32_t> shown(static_cast<size_t>(width));
-    png_byte* out = pixels.data();
-    for (int32_t y = 0; y < height; ++y) {
-      canvas.ShownRow(y, 0, width, shown.data());
-      for (uint32_t c : shown) {
-        *out++ = static_cast<png_byte>(c >> 16);
-        *out++ = static_cast<png_byte>(c >> 8);
-        *out++ = static_cast<png_byte>(c);
-      }
+    picture.pixels.resize(cells.size());
+    std::transform(cells.begin(), cells.end(), picture.pixels.begin(),
+                   [](uint32_t cell) { return static_cast<uint8_t>(cell); });
+    return picture;
+  }
+  picture.pixels.resize(width * static_cast<size_t>(picture.height) * 3);
+  std::vector<uint32_t> shown(width);
+  uint8_t* out = picture.pixels.data();
+  for (int32_t y = 0; y < picture.height; ++y) {
+    canvas.ShownRow(y, 0, picture.width, shown.data());
+    for (uint32_t c : shown) {
+      *out++ = static_cast<uint8_t>(c >> 16);
+      *out++ = static_cast<uint8_t>(c >> 8);
+      *out++ = static_cast<uint8_t>(c);
     }
   }
-  // A temporary name first, so no half-written image is left behind.
+  return picture;
+}
+
+#if !defined(_WIN32)  // Windows: png_zlib_win32.cpp
+namespace {
+
+// libpng reports failures by a long jump back here; nothing in this function
+// has a destructor that the jump could skip.
+bool Encode(std::FILE* file, const PngPicture& picture) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  const bool indexed = !picture.colormap.empty();
+  png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width),
+               static_cast<png_uint_32>(picture.height), 8,
+               indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+  if (indexed) {
+    png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(picture.colormap.data()),
+                 static_cast<int>(picture.colormap.size() / 3));
+  }
+  // Backdrops repeat their rows and a figure is thin lines over them, so the
+  // row above predicts almost every byte, and the fastest deflate level
+  // finds the long runs of zeros that leaves.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+  png_set_compression_level(png, 1);
+  png_write_info(png, info);
+  const size_t stride = static_cast<size_t>(picture.width) * (indexed ? 1 : 3);
+  for (size_t y = 0; y < static_cast<size_t>(picture.height); ++y) {
+    png_write_row(png, picture.pixels.data() + y * stride);
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+}  // namespace
+
+bool WritePng(const PngPicture& picture, const std::string& path, std::string& error) {
   const std::string temp = path + ".part";
-  const bool written = png_image_write_to_file(&image, temp.c_str(), 0, pixels.data(), 0,
-                                               colormap.empty() ? nullptr : colormap.data()) != 0;
-  png_image_free(&image);
+  bool written = false;
+  if (std::FILE* file = std::fopen(temp.c_str(), "wb")) {
+    std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
+    written = Encode(file, picture);
+    written = std::fclose(file) == 0 && written;
+  }
   if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());
     error = "cannot write " + path;
@@ -101,7 +142,6 @@ bool WritePng(const LayeredCanvas& canvas, const std::string& path, std::string&
   }
   return true;
 }
-
-#endif  // Windows: png_zlib_win32.cpp
+#endif
 
 }  // namespace zt

@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "surface/canvas/layered_canvas.h"
 #include "surface/events/event_engine.h"
@@ -72,9 +73,19 @@ class SilentAudio : public Audio {
   void Beep() override {}
 };
 
-// Writes the shown window image as PNG: 24-bit RGB in direct colour, 8-bit
-// indexed with the realised palette in palette mode. Written to a temporary
-// name and renamed, so no half-written image is left behind.
-bool WritePng(const LayeredCanvas& canvas, const std::string& path, std::string& error);
+// The shown window image as PNG rows: 24-bit RGB in direct colour, 8-bit
+// indexed with the realised palette in palette mode. A copy, so it can be
+// encoded while the next figure is drawn.
+struct PngPicture {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> pixels;    // row after row, 3 bytes or 1 per pixel
+  std::vector<uint8_t> colormap;  // RGB triples; empty in direct colour
+};
+PngPicture TakePicture(const LayeredCanvas& canvas);
+
+// Writes a picture to a temporary name and renames it, so no half-written
+// image is left behind. The same picture always gives the same bytes.
+bool WritePng(const PngPicture& picture, const std::string& path, std::string& error);
 
 }  // namespace zt

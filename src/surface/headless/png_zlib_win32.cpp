@@ -3,7 +3,7 @@
 // realised palette), no filtering, one IDAT chunk per image.
 #include <zlib.h>
 
-#include <array>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -30,27 +30,15 @@ void Chunk(std::vector<uint8_t>& out, const char (&type)[5], const std::vector<u
 
 }  // namespace
 
-bool WritePng(const LayeredCanvas& canvas, const std::string& path, std::string& error) {
-  const int32_t width = canvas.Width(), height = canvas.Height();
-  const bool indexed = canvas.PaletteMode();
-  const size_t stride = static_cast<size_t>(width) * (indexed ? 1 : 3) + 1;
-  std::vector<uint8_t> raw(stride * static_cast<size_t>(height));
-  std::vector<uint32_t> shown(static_cast<size_t>(width));
-  const std::span<const uint32_t> cells = canvas.WindowCells();
+bool WritePng(const PngPicture& picture, const std::string& path, std::string& error) {
+  const int32_t width = picture.width, height = picture.height;
+  const bool indexed = !picture.colormap.empty();
+  const size_t row_bytes = static_cast<size_t>(width) * (indexed ? 1 : 3);
+  std::vector<uint8_t> raw((row_bytes + 1) * static_cast<size_t>(height));
   for (int32_t y = 0; y < height; ++y) {
-    uint8_t* out = raw.data() + stride * static_cast<size_t>(y);
+    uint8_t* out = raw.data() + (row_bytes + 1) * static_cast<size_t>(y);
     *out++ = 0;  // filter: none
-    if (indexed) {
-      const uint32_t* row = cells.data() + static_cast<size_t>(y) * width;
-      for (int32_t x = 0; x < width; ++x) *out++ = static_cast<uint8_t>(row[x]);
-      continue;
-    }
-    canvas.ShownRow(y, 0, width, shown.data());
-    for (uint32_t c : shown) {
-      *out++ = static_cast<uint8_t>(c >> 16);
-      *out++ = static_cast<uint8_t>(c >> 8);
-      *out++ = static_cast<uint8_t>(c);
-    }
+    std::copy_n(picture.pixels.data() + row_bytes * static_cast<size_t>(y), row_bytes, out);
   }
   uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
   std::vector<uint8_t> packed(packed_size);
@@ -67,13 +55,7 @@ bool WritePng(const LayeredCanvas& canvas, const std::string& path, std::string&
   Put32(header, static_cast<uint32_t>(height));
   header.insert(header.end(), {8, static_cast<uint8_t>(indexed ? 3 : 2), 0, 0, 0});
   Chunk(file, "IHDR", header);
-  if (indexed) {
-    std::vector<uint8_t> palette;
-    for (const PaletteEntry& e : canvas.RealizedPalette()) {
-      palette.insert(palette.end(), {e.red, e.green, e.blue});
-    }
-    Chunk(file, "PLTE", palette);
-  }
+  if (indexed) Chunk(file, "PLTE", picture.colormap);
   Chunk(file, "IDAT", packed);
   Chunk(file, "IEND", {});
 
