@@ -11,18 +11,22 @@ blue_of() {
 
 # check_gradient WHAT X0 Y0 W H: the row backdrop fills the rectangle: dark
 # blue at its top and bottom, brightest across its middle, so the picture
-# follows the rectangle's size.
+# follows the rectangle's size. A window is mapped before its first backdrop
+# is painted, so the picture gets up to 5 s to appear.
 check_gradient() {
-  local what=$1 x=$(($2 + 1)) y0=$3 w=$4 h=$5 top mid bottom
-  top=$(blue_of "$x" $((y0 + 1)))
-  mid=$(blue_of "$x" $((y0 + h / 2)))
-  bottom=$(blue_of "$x" $((y0 + h - 2)))
-  if [ "$top" != no ] && [ "$mid" != no ] && [ "$bottom" != no ] && [ "$top" -lt 30 ] &&
-    [ "$bottom" -lt 30 ] && [ "$mid" -gt 80 ]; then
-    pass "$what: blue gradient (top $top, middle $mid, bottom $bottom)"
-  else
-    fail "$what: no blue gradient (top $top, middle $mid, bottom $bottom)"
-  fi
+  local what=$1 x=$(($2 + 1)) y0=$3 w=$4 h=$5 top mid bottom _
+  for _ in $(seq 1 50); do
+    top=$(blue_of "$x" $((y0 + 1)))
+    mid=$(blue_of "$x" $((y0 + h / 2)))
+    bottom=$(blue_of "$x" $((y0 + h - 2)))
+    if [ "$top" != no ] && [ "$mid" != no ] && [ "$bottom" != no ] && [ "$top" -lt 30 ] &&
+      [ "$bottom" -lt 30 ] && [ "$mid" -gt 80 ]; then
+      pass "$what: blue gradient (top $top, middle $mid, bottom $bottom)"
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "$what: no blue gradient (top $top, middle $mid, bottom $bottom)"
 }
 
 # wait_spokes WHAT X0 Y0 X1 Y1 TIMEOUT_S: pixels that are not pure blue
