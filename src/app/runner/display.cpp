@@ -156,7 +156,8 @@ int RunDisplay(const Options& options) {
   const bool x_display = ProbeScreens(screen, monitors);
   // SDL's window can only be on the first screen, and covers one monitor.
   const bool several = !options.windowed && monitors.size() > 1;
-  if (binding == ScreenBinding::kX11Indexed || (x_display && (screen != 0 || several))) {
+  if (binding == ScreenBinding::kX11 || binding == ScreenBinding::kX11Indexed ||
+      (x_display && (screen != 0 || several))) {
     X11ScreenOptions x11;
     x11.windowed = options.windowed;
     x11.window_width = options.window_width;

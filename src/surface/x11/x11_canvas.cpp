@@ -222,19 +222,26 @@ void X11Canvas::PutRect(const RectI& r) {
     return;
   }
   const int32_t bytes_per_line = ((w * layout_.bytes_per_pixel + 3) / 4) * 4;
-  pixels_.resize(static_cast<size_t>(bytes_per_line) * static_cast<size_t>(h));
+  // A whole screen goes in strips, so the pixels are never held a second
+  // time in full.
+  const int32_t strip = std::clamp(kStripBytes / bytes_per_line, 1, h);
+  pixels_.resize(static_cast<size_t>(bytes_per_line) * static_cast<size_t>(strip));
   row_.resize(static_cast<size_t>(w));
-  for (int32_t y = 0; y < h; ++y) {
-    ShownRow(r.top + y, r.left, r.right, row_.data());
-    ConvertXrgbRowToPixels(row_.data(), w, layout_,
-                           pixels_.data() + static_cast<ptrdiff_t>(y) * bytes_per_line);
+  for (int32_t top = 0; top < h; top += strip) {
+    const int32_t rows = std::min(strip, h - top);
+    for (int32_t y = 0; y < rows; ++y) {
+      ShownRow(r.top + top + y, r.left, r.right, row_.data());
+      ConvertXrgbRowToPixels(row_.data(), w, layout_,
+                             pixels_.data() + static_cast<ptrdiff_t>(y) * bytes_per_line);
+    }
+    ImageHeader image =
+        MakeImage(display_, visual_, depth_, pixels_.data(), w, rows, bytes_per_line);
+    if (!image) return;
+    // Our pixels are written in the display's byte order.
+    image->byte_order = layout_.msb_first ? MSBFirst : LSBFirst;
+    XPutImage(display_, window_, gc_, image.get(), 0, 0, r.left, r.top + top,
+              static_cast<unsigned>(w), static_cast<unsigned>(rows));
   }
-  ImageHeader image = MakeImage(display_, visual_, depth_, pixels_.data(), w, h, bytes_per_line);
-  if (!image) return;
-  // Our pixels are written in the display's byte order.
-  image->byte_order = layout_.msb_first ? MSBFirst : LSBFirst;
-  XPutImage(display_, window_, gc_, image.get(), 0, 0, r.left, r.top, static_cast<unsigned>(w),
-            static_cast<unsigned>(h));
 }
 
 void X11Canvas::PutIndexRect(const RectI& r) {

@@ -77,6 +77,7 @@ class X11Canvas : public LayeredCanvas {
   void InstallColormap();
   Cursor BlankCursor();
 
+  static constexpr int32_t kStripBytes = 256 * 1024;
   Display* display_;
   Window window_;
   Visual* visual_;
