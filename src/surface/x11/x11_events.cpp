@@ -103,6 +103,11 @@ void X11Events::AcceptCloseRequests(Atom protocols, Atom delete_window) {
   wm_delete_window_ = delete_window;
 }
 
+void X11Events::FollowScreen(Window root) {
+  followed_root_ = root;
+  XSelectInput(display_, root, StructureNotifyMask);
+}
+
 void X11Events::Dispatch(const XEvent& event) {
   switch (event.type) {
     case ButtonPress:
@@ -142,6 +147,11 @@ void X11Events::Dispatch(const XEvent& event) {
       if (canvas_ != nullptr) canvas_->Invalidate();
       break;
     case ConfigureNotify:
+      if (followed_root_ != 0 && event.xconfigure.window == followed_root_) {
+        XMoveResizeWindow(display_, window_, 0, 0, static_cast<unsigned>(event.xconfigure.width),
+                          static_cast<unsigned>(event.xconfigure.height));
+        break;
+      }
       // The picture starts over at the new size rather than being cut.
       if (event.xconfigure.window == window_ && canvas_ != nullptr && event.xconfigure.width > 0 &&
           event.xconfigure.height > 0 &&

@@ -281,6 +281,9 @@ std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options
   if (!parts->canvas->Prepare(why)) return fail(why);
   parts->events = std::make_unique<X11Events>(display, window, parts->canvas.get(), parts->clock);
   parts->events->AcceptCloseRequests(protocols, delete_window);
+  const bool whole_screen =
+      options.area.right <= options.area.left || options.area.bottom <= options.area.top;
+  if (!options.windowed && whole_screen) parts->events->FollowScreen(root);
   return std::make_unique<X11Session>(std::move(parts));
 }
 
