@@ -1,29 +1,81 @@
 #include "surface/text/font_rasterizer.h"
 
-#include <SDL.h>
-#include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_GLYPH_H
+#include FT_OUTLINE_H
+#include FT_ADVANCES_H
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace zt {
 namespace {
 
-// TTF_Init counts its users, so several owners may coexist.
-class TtfLibrary {
+class FreeTypeLibrary {
  public:
-  TtfLibrary() : ok_(TTF_Init() == 0) {}
-  ~TtfLibrary() {
-    if (ok_) TTF_Quit();
+  FreeTypeLibrary() : error_(FT_Init_FreeType(&library_)) {}
+  ~FreeTypeLibrary() {
+    if (error_ == 0) FT_Done_FreeType(library_);
   }
-  TtfLibrary(const TtfLibrary&) = delete;
-  TtfLibrary& operator=(const TtfLibrary&) = delete;
-  bool ok() const { return ok_; }
+  FreeTypeLibrary(const FreeTypeLibrary&) = delete;
+  FreeTypeLibrary& operator=(const FreeTypeLibrary&) = delete;
+  FT_Library get() const { return error_ == 0 ? library_ : nullptr; }
+  FT_Error error() const { return error_; }
 
  private:
-  bool ok_;
+  FT_Library library_ = nullptr;
+  FT_Error error_;
 };
+
+struct GlyphDeleter {
+  void operator()(FT_Glyph g) const { FT_Done_Glyph(g); }
+};
+using GlyphPtr = std::unique_ptr<std::remove_pointer_t<FT_Glyph>, GlyphDeleter>;
+
+// 26.6 fixed point to whole pixels.
+int Floor26(FT_Pos v) { return static_cast<int>((v & -64) / 64); }
+int Ceil26(FT_Pos v) { return Floor26(v + 63); }
+
+// The slant of synthetic italics, 0.2126 in 16.16.
+constexpr FT_Fixed kItalicShear = 0x0366A;
+
+// One decoded character; invalid bytes become U+FFFD one at a time, as
+// the shaper the layout follows reads them.
+char32_t NextCodepoint(std::string_view text, size_t& at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const auto cont = [&](size_t i) { return i < text.size() && (byte(i) & 0xC0) == 0x80; };
+  const unsigned char c = byte(at);
+  if (c < 0x80) {
+    ++at;
+    return c;
+  }
+  if (c >= 0xC2 && c <= 0xDF && cont(at + 1)) {
+    const char32_t cp = ((c & 0x1Fu) << 6) | (byte(at + 1) & 0x3Fu);
+    at += 2;
+    return cp;
+  }
+  if (c >= 0xE0 && c <= 0xEF && cont(at + 1) && cont(at + 2)) {
+    const char32_t cp =
+        ((c & 0x0Fu) << 12) | ((byte(at + 1) & 0x3Fu) << 6) | (byte(at + 2) & 0x3Fu);
+    if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+      at += 3;
+      return cp;
+    }
+  }
+  if (c >= 0xF0 && c <= 0xF4 && cont(at + 1) && cont(at + 2) && cont(at + 3)) {
+    const char32_t cp = ((c & 0x07u) << 18) | ((byte(at + 1) & 0x3Fu) << 12) |
+                        ((byte(at + 2) & 0x3Fu) << 6) | (byte(at + 3) & 0x3Fu);
+    if (cp >= 0x10000 && cp <= 0x10FFFF) {
+      at += 4;
+      return cp;
+    }
+  }
+  ++at;
+  return 0xFFFD;
+}
 
 struct PatternDeleter {
   void operator()(FcPattern* p) const { FcPatternDestroy(p); }
@@ -39,10 +91,6 @@ struct ObjectSetDeleter {
   void operator()(FcObjectSet* s) const { FcObjectSetDestroy(s); }
 };
 
-struct SurfaceDeleter {
-  void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
-};
-
 bool HasFamily(FcPattern* font, const std::string& name) {
   FcChar8* family = nullptr;
   for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &family) == FcResultMatch; ++i) {
@@ -56,7 +104,7 @@ bool HasFamily(FcPattern* font, const std::string& name) {
 }  // namespace
 
 struct FontRasterizer::Impl {
-  TtfLibrary ttf;
+  FreeTypeLibrary freetype;
   FcConfig* config = nullptr;
 
   Impl() : config(FcInitLoadConfigAndFonts()) {}
@@ -108,14 +156,176 @@ struct FontRasterizer::Impl {
   }
 };
 
+// A face at one size with the styles it must add, and the line metrics
+// that follow from them.
 struct FontRasterizer::OpenFont {
-  TTF_Font* font = nullptr;
-  explicit OpenFont(TTF_Font* f) : font(f) {}
+  FT_Face face = nullptr;
+  bool bold = false;    // widened by smearing the coverage sideways
+  bool italic = false;  // sheared outlines
+  int ascent = 0;
+  int height = 0;
+  int overhang = 0;  // pixels the smear adds
+
   ~OpenFont() {
-    if (font != nullptr) TTF_CloseFont(font);
+    if (face != nullptr) FT_Done_Face(face);
   }
+  OpenFont() = default;
   OpenFont(const OpenFont&) = delete;
   OpenFont& operator=(const OpenFont&) = delete;
+
+  // Prefers a full Unicode map, then the BMP or symbol maps.
+  void PickCharmap() {
+    FT_CharMap found = nullptr;
+    for (int i = 0; i < face->num_charmaps && found == nullptr; ++i) {
+      const FT_CharMap map = face->charmaps[i];
+      if (map->platform_id == 3 && map->encoding_id == 10) found = map;
+    }
+    for (int i = 0; i < face->num_charmaps && found == nullptr; ++i) {
+      const FT_CharMap map = face->charmaps[i];
+      if ((map->platform_id == 3 && (map->encoding_id == 1 || map->encoding_id == 0)) ||
+          (map->platform_id == 2 && map->encoding_id == 1) || map->platform_id == 0) {
+        found = map;
+      }
+    }
+    if (found != nullptr) FT_Set_Charmap(face, found);
+  }
+
+  bool SetSize(int32_t pixel_size) {
+    if (FT_IS_SCALABLE(face)) {
+      if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(pixel_size) * 64, 0, 0) != 0) {
+        return false;
+      }
+      const FT_Fixed scale = face->size->metrics.y_scale;
+      ascent = Ceil26(FT_MulFix(face->ascender, scale));
+      height = Ceil26(FT_MulFix(face->ascender - face->descender, scale));
+    } else {
+      if (face->num_fixed_sizes <= 0) return false;
+      const int strike = std::clamp(pixel_size, 0, face->num_fixed_sizes - 1);
+      if (FT_Select_Size(face, strike) != 0) return false;
+      ascent = Ceil26(face->size->metrics.ascender);
+      height = Ceil26(face->size->metrics.height);
+    }
+    overhang = face->size->metrics.y_ppem / 10;
+    return true;
+  }
+
+  FT_UInt GlyphFor(char32_t cp) const {
+    FT_UInt glyph = FT_Get_Char_Index(face, cp);
+    // Symbol fonts keep their Latin-1 range at U+F000.
+    if (glyph == 0 && cp <= 0xFF && face->charmap != nullptr &&
+        face->charmap->encoding == FT_ENCODING_MS_SYMBOL) {
+      glyph = FT_Get_Char_Index(face, 0xF000 + cp);
+    }
+    return glyph;
+  }
+
+  // The pen advance in 26.6, rounded from the hinted 16.16 value.
+  FT_Pos Advance(FT_UInt glyph) const {
+    FT_Fixed v = 0;
+    FT_Get_Advance(face, glyph, FT_LOAD_DEFAULT, &v);
+    return static_cast<int>(static_cast<float>(v) + (1 << 9)) >> 10;
+  }
+
+  // Ink box of a glyph relative to its pen position, in pixels.
+  struct Box {
+    int left, top, width, rows;
+  };
+  bool Measure(FT_UInt glyph, Box& box) const {
+    if (FT_Load_Glyph(face, glyph, FT_LOAD_DEFAULT) != 0) return false;
+    const FT_GlyphSlot slot = face->glyph;
+    box = {slot->bitmap_left, slot->bitmap_top, static_cast<int>(slot->bitmap.width),
+           static_cast<int>(slot->bitmap.rows)};
+    if (box.left == 0 && box.top == 0 && box.width == 0 && box.rows == 0) {
+      // An outline not yet rendered: its box from the metrics.
+      const FT_Glyph_Metrics& m = slot->metrics;
+      const int min_x = Floor26(m.horiBearingX);
+      const int max_x = Ceil26(m.horiBearingX + m.width);
+      const int max_y = Floor26(m.horiBearingY);
+      box = {min_x, max_y, max_x - min_x, Ceil26(m.height)};
+    }
+    if (bold) box.width += overhang;
+    if (italic && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+      box.width += static_cast<int>((kItalicShear * height) >> 16);
+    }
+    return true;
+  }
+
+  // The glyph's 8-bit coverage with the styles applied.
+  struct Image {
+    int left = 0, top = 0, width = 0, rows = 0;
+    std::vector<uint8_t> pixels;
+  };
+  bool Draw(FT_UInt glyph, Image& image) const {
+    if (FT_Load_Glyph(face, glyph, FT_LOAD_DEFAULT | FT_LOAD_COLOR) != 0) return false;
+    const FT_GlyphSlot slot = face->glyph;
+    if (italic && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+      FT_Matrix shear{1 << 16, kItalicShear, 0, 1 << 16};
+      FT_Outline_Transform(&slot->outline, &shear);
+    }
+    GlyphPtr bitmap_glyph;
+    const FT_Bitmap* src = nullptr;
+    if (slot->format == FT_GLYPH_FORMAT_BITMAP) {
+      FT_Glyph raw = nullptr;
+      if (FT_Get_Glyph(slot, &raw) != 0) return false;
+      bitmap_glyph.reset(raw);
+      if (FT_Glyph_To_Bitmap(&raw, FT_RENDER_MODE_NORMAL, nullptr, 1) != 0) return false;
+      bitmap_glyph.release();
+      bitmap_glyph.reset(raw);
+      const auto* as_bitmap = reinterpret_cast<FT_BitmapGlyph>(raw);
+      src = &as_bitmap->bitmap;
+      image.left = as_bitmap->left;
+      image.top = as_bitmap->top;
+    } else {
+      if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return false;
+      src = &slot->bitmap;
+      image.left = slot->bitmap_left;
+      image.top = slot->bitmap_top;
+    }
+    const int src_width = static_cast<int>(src->width);
+    image.width = src_width;
+    image.rows = src_width == 0 ? 0 : static_cast<int>(src->rows);
+    if (bold) image.width += overhang;
+    image.pixels.assign(static_cast<size_t>(image.width) * static_cast<size_t>(image.rows), 0);
+    for (int y = 0; y < image.rows; ++y) {
+      const unsigned char* in = src->buffer + static_cast<ptrdiff_t>(y) * src->pitch;
+      uint8_t* out = image.pixels.data() + static_cast<size_t>(y) * image.width;
+      for (int x = 0; x < src_width; ++x) {
+        switch (src->pixel_mode) {
+          case FT_PIXEL_MODE_MONO:
+            out[x] = (in[x / 8] & (0x80 >> (x % 8))) != 0 ? 255 : 0;
+            break;
+          case FT_PIXEL_MODE_GRAY2: {
+            const int v = (in[x / 4] >> (6 - 2 * (x % 4))) & 0x3;
+            out[x] = v != 0 ? static_cast<uint8_t>(256 * v / 3 - 1) : 0;
+            break;
+          }
+          case FT_PIXEL_MODE_GRAY4: {
+            const int v = (in[x / 2] >> (4 - 4 * (x % 2))) & 0xF;
+            out[x] = v != 0 ? static_cast<uint8_t>(256 * v / 15 - 1) : 0;
+            break;
+          }
+          case FT_PIXEL_MODE_BGRA:
+            out[x] = in[4 * x + 3];
+            break;
+          default:
+            out[x] = in[x];
+            break;
+        }
+      }
+    }
+    if (bold) {
+      // Each pass adds the left neighbour's coverage, clamped.
+      for (int y = 0; y < image.rows; ++y) {
+        uint8_t* row = image.pixels.data() + static_cast<size_t>(y) * image.width;
+        for (int pass = 0; pass < overhang; ++pass) {
+          for (int x = image.width - 1; x > 0; --x) {
+            row[x] = static_cast<uint8_t>(std::min(255, row[x] + row[x - 1]));
+          }
+        }
+      }
+    }
+    return true;
+  }
 };
 
 FontRasterizer::FontRasterizer(size_t cache_size)
@@ -171,26 +381,35 @@ std::optional<ResolvedFace> FontRasterizer::Resolve(const std::string& name, boo
 }
 
 FontRasterizer::OpenFont* FontRasterizer::Open(const ResolvedFace& face, int32_t pixel_size) {
-  const int style =
-      (face.synth_bold ? TTF_STYLE_BOLD : 0) | (face.synth_italic ? TTF_STYLE_ITALIC : 0);
-  FontKey key{face.file, face.index, pixel_size, style};
+  FontKey key{face.file, face.index, pixel_size, face.synth_bold, face.synth_italic};
   if (auto it = fonts_.find(key); it != fonts_.end()) {
     lru_.remove(key);
     lru_.push_front(key);
     return it->second.get();
   }
-  TTF_Font* raw = TTF_OpenFontIndex(face.file.c_str(), pixel_size, face.index);
-  if (raw == nullptr) {
-    ReportOnce("cannot load the font " + face.file + " (" + TTF_GetError() + ")");
+  auto font = std::make_unique<OpenFont>();
+  const FT_Error error =
+      FT_New_Face(impl_->freetype.get(), face.file.c_str(), face.index, &font->face);
+  if (error != 0 || font->face == nullptr) {
+    font->face = nullptr;
+    ReportOnce("cannot load the font " + face.file + " (FreeType error " + std::to_string(error) +
+               ")");
     return nullptr;
   }
-  TTF_SetFontStyle(raw, style);
+  font->PickCharmap();
+  if (!font->SetSize(pixel_size)) {
+    ReportOnce("cannot size the font " + face.file);
+    return nullptr;
+  }
+  // A file that carries a style needs none added, whatever fontconfig said.
+  font->bold = face.synth_bold && (font->face->style_flags & FT_STYLE_FLAG_BOLD) == 0;
+  font->italic = face.synth_italic && (font->face->style_flags & FT_STYLE_FLAG_ITALIC) == 0;
   while (fonts_.size() >= cache_size_ && !lru_.empty()) {
     fonts_.erase(lru_.back());
     lru_.pop_back();
   }
   lru_.push_front(key);
-  auto [it, inserted] = fonts_.emplace(key, std::make_unique<OpenFont>(raw));
+  auto [it, inserted] = fonts_.emplace(key, std::move(font));
   return it->second.get();
 }
 
@@ -201,10 +420,12 @@ void FontRasterizer::ReportOnce(const std::string& message) {
 }
 
 bool FontRasterizer::Render(const FontRequest& request, std::string_view text, CoverageMask& out) {
-  if (!impl_->ttf.ok()) {
-    ReportOnce(std::string("cannot start the font renderer (") + TTF_GetError() + ")");
+  if (impl_->freetype.get() == nullptr) {
+    ReportOnce("cannot start the font renderer (FreeType error " +
+               std::to_string(impl_->freetype.error()) + ")");
     return false;
   }
+  text = text.substr(0, text.find('\0'));
   if (text.empty() || request.pixel_size <= 0) return false;
   const std::optional<ResolvedFace> face = Resolve(request.name, request.bold, request.italic);
   if (!face) {
@@ -213,28 +434,51 @@ bool FontRasterizer::Render(const FontRequest& request, std::string_view text, C
   }
   OpenFont* font = Open(*face, request.pixel_size);
   if (font == nullptr) return false;
-  const std::string utf8(text);
-  std::unique_ptr<SDL_Surface, SurfaceDeleter> rendered(
-      TTF_RenderUTF8_Blended(font->font, utf8.c_str(), SDL_Color{255, 255, 255, 255}));
-  if (!rendered) return false;
-  std::unique_ptr<SDL_Surface, SurfaceDeleter> argb;
-  SDL_Surface* surface = rendered.get();
-  if (surface->format->format != SDL_PIXELFORMAT_ARGB8888) {
-    argb.reset(SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0));
-    if (!argb) return false;
-    surface = argb.get();
+
+  // Pen positions in 26.6 along the baseline, and the box they ink; the
+  // box starts as the line's own height.
+  struct Placed {
+    FT_UInt glyph;
+    FT_Pos x;
+  };
+  std::vector<Placed> line;
+  FT_Pos pen = 0;
+  int min_x = 0, max_x = 0, min_y = 0, max_y = font->height;
+  for (size_t at = 0; at < text.size();) {
+    const FT_UInt glyph = font->GlyphFor(NextCodepoint(text, at));
+    OpenFont::Box box{};
+    if (!font->Measure(glyph, box)) return false;
+    line.push_back({glyph, pen});
+    const int left = Floor26(pen) + box.left;
+    const int top = font->ascent - box.top;
+    min_x = std::min(min_x, left);
+    max_x = std::max(max_x, left + box.width);
+    min_y = std::min(min_y, top);
+    max_y = std::max(max_y, top + box.rows);
+    pen += font->Advance(glyph);
   }
-  out.width = surface->w;
-  out.height = surface->h;
-  out.alpha.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
-  if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
-  for (int y = 0; y < surface->h; ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(
-        static_cast<const uint8_t*>(surface->pixels) + static_cast<ptrdiff_t>(y) * surface->pitch);
-    uint8_t* dest = out.alpha.data() + static_cast<size_t>(y) * out.width;
-    for (int x = 0; x < surface->w; ++x) dest[x] = static_cast<uint8_t>(row[x] >> 24);
+  max_x = std::max(max_x, Floor26(pen));
+  if (max_x - min_x == 0) return false;
+
+  const int x_start = -min_x;
+  const int y_start = -min_y;
+  out.width = max_x - min_x;
+  out.height = max_y - min_y;
+  out.alpha.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height), 0);
+  OpenFont::Image image;
+  for (const Placed& placed : line) {
+    if (!font->Draw(placed.glyph, image)) return false;
+    const int gx = x_start + Floor26(placed.x) + image.left;
+    const int gy = y_start + font->ascent - image.top;
+    // Overlapping glyphs combine their coverage bit by bit.
+    const int x0 = std::max(0, -gx), x1 = std::min(image.width, out.width - gx);
+    const int y0 = std::max(0, -gy), y1 = std::min(image.rows, out.height - gy);
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* src = image.pixels.data() + static_cast<size_t>(y) * image.width;
+      uint8_t* dest = out.alpha.data() + static_cast<size_t>(gy + y) * out.width + gx;
+      for (int x = x0; x < x1; ++x) dest[x] |= src[x];
+    }
   }
-  if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
   return true;
 }
 

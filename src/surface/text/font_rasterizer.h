@@ -1,6 +1,8 @@
 #pragma once
-// Text through fontconfig and SDL2_ttf. Works without any video: the
-// headless binding uses it as well as the real window.
+// Text through fontconfig and FreeType. Works without any video: the
+// headless binding uses it as well as the real window. The layout and the
+// synthetic styles are those SDL2_ttf 2.20 gave, so captions keep every
+// pixel they had when text went through that library.
 #include <cstdint>
 #include <list>
 #include <map>
@@ -44,7 +46,8 @@ class FontRasterizer : public TextRasterizer {
  private:
   struct Impl;
   struct OpenFont;
-  using FontKey = std::tuple<std::string, int32_t, int32_t, int>;  // file, index, size, style
+  using FontKey = std::tuple<std::string, int32_t, int32_t, bool,
+                             bool>;  // file, index, size, synth bold, synth italic
 
   OpenFont* Open(const ResolvedFace& face, int32_t pixel_size);
   void ReportOnce(const std::string& message);
