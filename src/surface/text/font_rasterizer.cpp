@@ -6,10 +6,13 @@
 #include FT_GLYPH_H
 #include FT_OUTLINE_H
 #include FT_ADVANCES_H
+#include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+#include "surface/text/open_type_layout.h"
 
 namespace zt {
 namespace {
@@ -41,6 +44,18 @@ int Ceil26(FT_Pos v) { return Floor26(v + 63); }
 
 // The slant of synthetic italics, 0.2126 in 16.16.
 constexpr FT_Fixed kItalicShear = 0x0366A;
+
+// Format characters that never show: the shaper lays them out as a space
+// of no width.
+bool DefaultIgnorable(char32_t c) {
+  return c == 0xAD || c == 0x34F || c == 0x61C || (c >= 0x115F && c <= 0x1160) ||
+         (c >= 0x17B4 && c <= 0x17B5) || (c >= 0x180B && c <= 0x180F) ||
+         (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+         (c >= 0x2060 && c <= 0x206F) || c == 0x3164 || (c >= 0xFE00 && c <= 0xFE0F) ||
+         c == 0xFEFF || c == 0xFFA0 || (c >= 0xFFF0 && c <= 0xFFF8) ||
+         (c >= 0x1BCA0 && c <= 0x1BCA3) || (c >= 0x1D173 && c <= 0x1D17A) ||
+         (c >= 0xE0000 && c <= 0xE0FFF);
+}
 
 // One decoded character; invalid bytes become U+FFFD one at a time, as
 // the shaper the layout follows reads them.
@@ -160,6 +175,7 @@ struct FontRasterizer::Impl {
 // that follow from them.
 struct FontRasterizer::OpenFont {
   FT_Face face = nullptr;
+  std::optional<OpenTypeLayout> layout;
   bool bold = false;    // widened by smearing the coverage sideways
   bool italic = false;  // sheared outlines
   int ascent = 0;
@@ -172,6 +188,43 @@ struct FontRasterizer::OpenFont {
   OpenFont() = default;
   OpenFont(const OpenFont&) = delete;
   OpenFont& operator=(const OpenFont&) = delete;
+
+  std::vector<uint8_t> SfntTable(const char (&tag)[5]) const {
+    const FT_ULong name = FT_MAKE_TAG(tag[0], tag[1], tag[2], tag[3]);
+    FT_ULong length = 0;
+    std::vector<uint8_t> data;
+    if (FT_Load_Sfnt_Table(face, name, 0, nullptr, &length) != 0 || length == 0) return data;
+    data.resize(length);
+    if (FT_Load_Sfnt_Table(face, name, 0, data.data(), &length) != 0) data.clear();
+    return data;
+  }
+
+  // The glyphs of a line with their pen advances and offsets, in 26.6.
+  std::vector<ShapedGlyph> Shape(std::string_view text) const {
+    std::vector<ShapedGlyph> glyphs;
+    for (size_t at = 0; at < text.size();) {
+      const char32_t c = NextCodepoint(text, at);
+      glyphs.push_back({GlyphFor(c), 0, 0, 0, DefaultIgnorable(c)});
+    }
+    if (layout) layout->Substitute(glyphs);
+    for (ShapedGlyph& g : glyphs)
+      g.x_advance = g.hidden ? 0 : static_cast<int32_t>(Advance(g.glyph));
+    if (layout && FT_IS_SCALABLE(face)) {
+      // The em in 26.6 pixels, as the shaper rounds it.
+      const auto em = [&](FT_Fixed scale) {
+        return static_cast<int32_t>(
+            (static_cast<uint64_t>(scale) * face->units_per_EM + (1u << 15)) >> 16);
+      };
+      layout->Position(glyphs, em(face->size->metrics.x_scale), em(face->size->metrics.y_scale),
+                       face->units_per_EM);
+    }
+    const FT_UInt space = GlyphFor(U' ');
+    for (ShapedGlyph& g : glyphs) {
+      if (g.hidden) g = {space, 0, 0, 0, true};
+    }
+    if (space == 0) std::erase_if(glyphs, [](const ShapedGlyph& g) { return g.hidden; });
+    return glyphs;
+  }
 
   // Prefers a full Unicode map, then the BMP or symbol maps.
   void PickCharmap() {
@@ -397,6 +450,9 @@ FontRasterizer::OpenFont* FontRasterizer::Open(const ResolvedFace& face, int32_t
     return nullptr;
   }
   font->PickCharmap();
+  if (FT_IS_SFNT(font->face)) {
+    font->layout.emplace(font->SfntTable("GSUB"), font->SfntTable("GPOS"), font->SfntTable("GDEF"));
+  }
   if (!font->SetSize(pixel_size)) {
     ReportOnce("cannot size the font " + face.file);
     return nullptr;
@@ -439,23 +495,24 @@ bool FontRasterizer::Render(const FontRequest& request, std::string_view text, C
   // box starts as the line's own height.
   struct Placed {
     FT_UInt glyph;
-    FT_Pos x;
+    FT_Pos x, y;
   };
   std::vector<Placed> line;
   FT_Pos pen = 0;
   int min_x = 0, max_x = 0, min_y = 0, max_y = font->height;
-  for (size_t at = 0; at < text.size();) {
-    const FT_UInt glyph = font->GlyphFor(NextCodepoint(text, at));
+  for (const ShapedGlyph& shaped : font->Shape(text)) {
     OpenFont::Box box{};
-    if (!font->Measure(glyph, box)) return false;
-    line.push_back({glyph, pen});
-    const int left = Floor26(pen) + box.left;
-    const int top = font->ascent - box.top;
+    if (!font->Measure(shaped.glyph, box)) return false;
+    const Placed placed{shaped.glyph, pen + shaped.x_offset,
+                        static_cast<FT_Pos>(font->ascent) * 64 - shaped.y_offset};
+    line.push_back(placed);
+    const int left = Floor26(placed.x) + box.left;
+    const int top = Floor26(placed.y) - box.top;
     min_x = std::min(min_x, left);
     max_x = std::max(max_x, left + box.width);
     min_y = std::min(min_y, top);
     max_y = std::max(max_y, top + box.rows);
-    pen += font->Advance(glyph);
+    pen += shaped.x_advance;
   }
   max_x = std::max(max_x, Floor26(pen));
   if (max_x - min_x == 0) return false;
@@ -469,7 +526,7 @@ bool FontRasterizer::Render(const FontRequest& request, std::string_view text, C
   for (const Placed& placed : line) {
     if (!font->Draw(placed.glyph, image)) return false;
     const int gx = x_start + Floor26(placed.x) + image.left;
-    const int gy = y_start + font->ascent - image.top;
+    const int gy = y_start + Floor26(placed.y) - image.top;
     // Overlapping glyphs combine their coverage bit by bit.
     const int x0 = std::max(0, -gx), x1 = std::min(image.width, out.width - gx);
     const int y0 = std::max(0, -gy), y1 = std::min(image.rows, out.height - gy);
