@@ -11,7 +11,7 @@
 set -euo pipefail
 run=(
   g++ make cmake pkg-config
-  libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev
+  libsdl2-dev libsdl2-mixer-dev libfreetype-dev
   libfontconfig-dev libpng-dev libx11-dev
   fonts-ipafont-mincho timgm6mb-soundfont
 )
