@@ -14,9 +14,9 @@ add_library(zt_test_support STATIC ${ZT_TEST_SUPPORT})
 target_include_directories(zt_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(zt_test_support PUBLIC zt_app zt_mci gtest gmock)
 
-# Tests of the SDL, X11, fontconfig and POSIX pieces stay on Linux.
+# Tests of the SDL, X11, FreeType, fontconfig and POSIX pieces stay on Linux.
 set(ZT_LINUX_ONLY_TESTS
-  "/(sdl_|x11_|posix_|dpi_|png_writer|font_rasterizer|key_class|hack_target|robustness_soak)[a-z_]*\\.cpp$")
+  "/(sdl_|x11_|posix_|dpi_|png_writer|font_rasterizer|open_type_layout|key_class|hack_target|robustness_soak)[a-z_]*\\.cpp$")
 # One test per program: every Wine start costs a good part of a second. No
 # DISPLAY: scripts/wine-run.sh gives each an Xvfb of its own.
 foreach(dir app surface geometry raster backdrop captions music windows)
