@@ -23,6 +23,10 @@ constexpr std::array kFeatures = {Tag("rvrn"), Tag("ltra"), Tag("ltrm"), Tag("ra
 constexpr uint16_t kSingleSubst = 1;
 constexpr uint16_t kLigatureSubst = 4;
 constexpr uint16_t kPairPos = 2;
+// Steps one line may take through the tables, so that a font made to loop
+// costs a bounded time; real fonts take a few thousand.
+constexpr size_t kBudget = size_t{1} << 18;
+
 constexpr uint16_t kIgnoreBase = 0x2, kIgnoreLigatures = 0x4, kIgnoreMarks = 0x8;
 
 // Big-endian reads that give 0 past the end, so a damaged table only
@@ -35,21 +39,40 @@ uint32_t U32(const std::vector<uint8_t>& d, size_t at) {
   return (static_cast<uint32_t>(U16(d, at)) << 16) | U16(d, at + 2);
 }
 
+// The first of `count` sorted entries whose key range ends at or after
+// `glyph`; `range(i)` gives entry i's first and last glyph.
+template <class Range>
+int Find(uint16_t count, uint32_t glyph, Range range) {
+  int lo = 0, hi = count;
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    const auto [first, last] = range(mid);
+    if (glyph < first) {
+      hi = mid;
+    } else if (glyph > last) {
+      lo = mid + 1;
+    } else {
+      return mid;
+    }
+  }
+  return -1;
+}
+
 // Index of `glyph` in a coverage table, or -1.
 int CoverageIndex(const std::vector<uint8_t>& d, size_t at, uint32_t glyph) {
   const uint16_t format = U16(d, at);
   const uint16_t count = U16(d, at + 2);
   if (format == 1) {
-    for (uint16_t i = 0; i < count; ++i) {
-      if (U16(d, at + 4 + 2u * i) == glyph) return i;
-    }
-  } else if (format == 2) {
-    for (uint16_t i = 0; i < count; ++i) {
-      const size_t range = at + 4 + 6u * i;
-      if (glyph >= U16(d, range) && glyph <= U16(d, range + 2)) {
-        return U16(d, range + 4) + static_cast<int>(glyph - U16(d, range));
-      }
-    }
+    return Find(count, glyph, [&](int i) {
+      const uint16_t g = U16(d, at + 4 + 2u * i);
+      return std::pair{g, g};
+    });
+  }
+  if (format == 2) {
+    const int i = Find(count, glyph, [&](int i) {
+      return std::pair{U16(d, at + 4 + 6u * i), U16(d, at + 6 + 6u * i)};
+    });
+    if (i >= 0) return U16(d, at + 8 + 6u * i) + static_cast<int>(glyph - U16(d, at + 4 + 6u * i));
   }
   return -1;
 }
@@ -61,11 +84,10 @@ uint16_t ClassOf(const std::vector<uint8_t>& d, size_t at, uint32_t glyph) {
     if (glyph >= start && glyph - start < U16(d, at + 4))
       return U16(d, at + 6 + 2 * (glyph - start));
   } else if (format == 2) {
-    const uint16_t count = U16(d, at + 2);
-    for (uint16_t i = 0; i < count; ++i) {
-      const size_t range = at + 4 + 6u * i;
-      if (glyph >= U16(d, range) && glyph <= U16(d, range + 2)) return U16(d, range + 4);
-    }
+    const int i = Find(U16(d, at + 2), glyph, [&](int i) {
+      return std::pair{U16(d, at + 4 + 6u * i), U16(d, at + 6 + 6u * i)};
+    });
+    if (i >= 0) return U16(d, at + 8 + 6u * i);
   }
   return 0;
 }
@@ -178,10 +200,13 @@ bool OpenTypeLayout::Skipped(uint32_t glyph, uint16_t flags) const {
 }
 
 bool OpenTypeLayout::SubstituteAt(const Table& table, const Lookup& lookup,
-                                  std::vector<ShapedGlyph>& glyphs, size_t at) const {
+                                  std::vector<ShapedGlyph>& glyphs, size_t at,
+                                  size_t& budget) const {
   const auto& d = table.data;
   const uint32_t glyph = glyphs[at].glyph;
   for (uint32_t sub : lookup.subtables) {
+    if (budget == 0) return false;
+    --budget;
     const int index = CoverageIndex(d, sub + U16(d, sub + 2), glyph);
     if (index < 0) continue;
     const uint16_t format = U16(d, sub);
@@ -198,7 +223,8 @@ bool OpenTypeLayout::SubstituteAt(const Table& table, const Lookup& lookup,
     }
     if (lookup.type != kLigatureSubst || format != 1 || index >= U16(d, sub + 4)) continue;
     const size_t set = sub + U16(d, sub + 6 + 2u * static_cast<size_t>(index));
-    for (uint16_t l = 0; l < U16(d, set); ++l) {
+    for (uint16_t l = 0; l < U16(d, set) && budget > 0; ++l) {
+      --budget;
       const size_t lig = set + U16(d, set + 2 + 2u * l);
       const uint16_t components = U16(d, lig + 2);
       if (components == 0) continue;
@@ -222,22 +248,25 @@ bool OpenTypeLayout::SubstituteAt(const Table& table, const Lookup& lookup,
 }
 
 void OpenTypeLayout::Substitute(std::vector<ShapedGlyph>& glyphs) const {
+  size_t budget = kBudget;
   for (const Lookup& lookup : gsub_.lookups) {
     if (lookup.type != kSingleSubst && lookup.type != kLigatureSubst) continue;
     for (size_t at = 0; at < glyphs.size(); ++at) {
-      if (!Skipped(glyphs[at].glyph, lookup.flags)) SubstituteAt(gsub_, lookup, glyphs, at);
+      if (!Skipped(glyphs[at].glyph, lookup.flags)) SubstituteAt(gsub_, lookup, glyphs, at, budget);
     }
   }
 }
 
 bool OpenTypeLayout::KernAt(const Table& table, const Lookup& lookup,
                             std::vector<ShapedGlyph>& glyphs, size_t& at, int64_t x_mult,
-                            int64_t y_mult) const {
+                            int64_t y_mult, size_t& budget) const {
   const auto& d = table.data;
   size_t second = at + 1;
   while (second < glyphs.size() && Skipped(glyphs[second].glyph, lookup.flags)) ++second;
   if (second >= glyphs.size()) return false;
   for (uint32_t sub : lookup.subtables) {
+    if (budget == 0) return false;
+    --budget;
     const int index = CoverageIndex(d, sub + U16(d, sub + 2), glyphs[at].glyph);
     if (index < 0) continue;
     const uint16_t format1 = U16(d, sub + 4), format2 = U16(d, sub + 6);
@@ -248,9 +277,11 @@ bool OpenTypeLayout::KernAt(const Table& table, const Lookup& lookup,
       if (index >= U16(d, sub + 8)) continue;
       const size_t set = sub + U16(d, sub + 10 + 2u * static_cast<size_t>(index));
       const size_t record = 2 + len1 + len2;
-      for (uint16_t r = 0; r < U16(d, set) && values == 0; ++r) {
-        if (U16(d, set + 2 + record * r) == glyphs[second].glyph) values = set + 4 + record * r;
-      }
+      const int r = Find(U16(d, set), glyphs[second].glyph, [&](int i) {
+        const uint16_t g = U16(d, set + 2 + record * i);
+        return std::pair{g, g};
+      });
+      if (r >= 0) values = set + 4 + record * static_cast<size_t>(r);
     } else if (U16(d, sub) == 2) {
       const uint16_t class1 = ClassOf(d, sub + U16(d, sub + 8), glyphs[at].glyph);
       const uint16_t class2 = ClassOf(d, sub + U16(d, sub + 10), glyphs[second].glyph);
@@ -274,11 +305,12 @@ void OpenTypeLayout::Position(std::vector<ShapedGlyph>& glyphs, int32_t x_scale,
   if (upem == 0) return;
   const int64_t x_mult = (static_cast<int64_t>(x_scale) << 16) / upem;
   const int64_t y_mult = (static_cast<int64_t>(y_scale) << 16) / upem;
+  size_t budget = kBudget;
   for (const Lookup& lookup : gpos_.lookups) {
     if (lookup.type != kPairPos) continue;
     for (size_t at = 0; at < glyphs.size();) {
       if (Skipped(glyphs[at].glyph, lookup.flags) ||
-          !KernAt(gpos_, lookup, glyphs, at, x_mult, y_mult)) {
+          !KernAt(gpos_, lookup, glyphs, at, x_mult, y_mult, budget)) {
         ++at;
       }
     }

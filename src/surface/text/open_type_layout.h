@@ -44,9 +44,9 @@ class OpenTypeLayout {
   bool Skipped(uint32_t glyph, uint16_t flags) const;
   uint16_t GlyphClass(uint32_t glyph) const;
   bool SubstituteAt(const Table& table, const Lookup& lookup, std::vector<ShapedGlyph>& glyphs,
-                    size_t at) const;
+                    size_t at, size_t& budget) const;
   bool KernAt(const Table& table, const Lookup& lookup, std::vector<ShapedGlyph>& glyphs,
-              size_t& at, int64_t x_mult, int64_t y_mult) const;
+              size_t& at, int64_t x_mult, int64_t y_mult, size_t& budget) const;
 
   Table gsub_;
   Table gpos_;
