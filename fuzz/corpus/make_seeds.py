@@ -76,3 +76,53 @@ for name, data in waves.items():
     with open(os.path.join(HERE, "wave", name), "wb") as f:
         f.write(data)
 
+
+
+def piece(words, children=()):
+    """Big-endian words; children are (word index, bytes) placed after, the
+    word holding the child's offset from this piece's start."""
+    words = list(words)
+    tail = b""
+    for index, child in children:
+        words[index] = 2 * len(words) + len(tail)
+        tail += child
+    return struct.pack(">%dH" % len(words), *[w & 0xFFFF for w in words]) + tail
+
+
+def tag(t):
+    return struct.unpack(">HH", t)
+
+
+def layout_table(tags, lookups):
+    lang = piece([0, 0xFFFF, len(tags)] + list(range(len(tags))))
+    feature_words, feature_children = [len(tags)], []
+    for i, t in enumerate(tags):
+        feature_words += [*tag(t), 0]
+        feature_children.append((len(feature_words) - 1, piece([0, 1, i])))
+    features = piece(feature_words, feature_children)
+    lookup_list = piece([len(lookups)] + [0] * len(lookups),
+                        [(i + 1, lookup) for i, lookup in enumerate(lookups)])
+    scripts = piece([1, *tag(b"DFLT"), 0], [(3, piece([0, 0], [(0, lang)]))])
+    return piece([1, 0, 0, 0, 0], [(2, scripts), (3, features), (4, lookup_list)])
+
+
+def lookup(kind, flags, subtable):
+    return piece([kind, flags, 1, 0], [(3, subtable)])
+
+
+def coverage(glyph):
+    return piece([1, 1, glyph])
+
+
+liga = piece([1, 0, 1, 0], [(1, coverage(10)), (3, piece([1, 0], [(1, piece([99, 2, 11]))]))])
+gsub = layout_table([b"liga"], [lookup(4, 8, liga)])
+pair = piece([1, 0, 4, 0, 1, 0], [(1, coverage(20)), (5, piece([1, 21, -100]))])
+classes = piece([1, 22, 1, 1])
+by_class = piece([2, 0, 0, 3, 0, 0, 2, 2] + [0] * 6 + [30, 50],
+                 [(1, coverage(22)), (4, classes), (5, classes)])
+gpos = layout_table([b"kern"], [lookup(2, 0, pair), lookup(2, 0, by_class)])
+gdef = piece([1, 0, 0, 0, 0, 0], [(2, piece([1, 30, 1, 3]))])
+glyphs = bytes([10, 11, 20, 21, 22, 22, 10, 30, 11])
+os.makedirs(os.path.join(HERE, "layout"), exist_ok=True)
+with open(os.path.join(HERE, "layout", "liga_kern.bin"), "wb") as f:
+    f.write(struct.pack(">HH", len(gsub), len(gpos)) + gsub + gpos + gdef + glyphs)

@@ -23,9 +23,9 @@ constexpr std::array kFeatures = {Tag("rvrn"), Tag("ltra"), Tag("ltrm"), Tag("ra
 constexpr uint16_t kSingleSubst = 1;
 constexpr uint16_t kLigatureSubst = 4;
 constexpr uint16_t kPairPos = 2;
-// Steps one line may take through the tables, so that a font made to loop
-// costs a bounded time; real fonts take a few thousand.
-constexpr size_t kBudget = size_t{1} << 18;
+// Steps one line may take through a table, so that a font made to loop
+// costs a bounded time; real fonts take three or so per glyph.
+size_t Budget(size_t glyphs) { return std::max<size_t>(16384, 64 * glyphs); }
 
 constexpr uint16_t kIgnoreBase = 0x2, kIgnoreLigatures = 0x4, kIgnoreMarks = 0x8;
 
@@ -37,6 +37,13 @@ uint16_t U16(const std::vector<uint8_t>& d, size_t at) {
 }
 uint32_t U32(const std::vector<uint8_t>& d, size_t at) {
   return (static_cast<uint32_t>(U16(d, at)) << 16) | U16(d, at + 2);
+}
+
+// The count at `at` of `entry`-byte records that follow from `first`, cut to
+// what the table holds.
+uint16_t Count(const std::vector<uint8_t>& d, size_t at, size_t first, size_t entry) {
+  if (first >= d.size()) return 0;
+  return static_cast<uint16_t>(std::min<size_t>(U16(d, at), (d.size() - first) / entry));
 }
 
 // The first of `count` sorted entries whose key range ends at or after
@@ -128,13 +135,13 @@ OpenTypeLayout::Table OpenTypeLayout::Load(std::vector<uint8_t> data, uint16_t e
   // No script is set on the run, so the default script, else Latin.
   size_t script = 0;
   for (uint32_t wanted : {Tag("DFLT"), Tag("dflt"), Tag("latn")}) {
-    for (uint16_t i = 0; script == 0 && i < U16(d, scripts); ++i) {
+    for (uint16_t i = 0; script == 0 && i < Count(d, scripts, scripts + 2, 6); ++i) {
       if (U32(d, scripts + 2 + 6u * i) == wanted) script = scripts + U16(d, scripts + 6 + 6u * i);
     }
   }
   if (script == 0) return table;
   size_t lang = 0;
-  for (uint16_t i = 0; i < U16(d, script + 2); ++i) {
+  for (uint16_t i = 0; i < Count(d, script + 2, script + 4, 6); ++i) {
     if (U32(d, script + 4 + 6u * i) == Tag("dflt")) lang = script + U16(d, script + 8 + 6u * i);
   }
   if (lang == 0 && U16(d, script) != 0) lang = script + U16(d, script);
@@ -143,13 +150,13 @@ OpenTypeLayout::Table OpenTypeLayout::Load(std::vector<uint8_t> data, uint16_t e
   std::vector<uint16_t> chosen;
   const auto take_feature = [&](uint16_t index) {
     const size_t feature = features + U16(d, features + 6 + 6u * index);
-    for (uint16_t k = 0; k < U16(d, feature + 2); ++k)
+    for (uint16_t k = 0; k < Count(d, feature + 2, feature + 4, 2); ++k)
       chosen.push_back(U16(d, feature + 4 + 2u * k));
   };
   const uint16_t required = U16(d, lang + 2);
   if (required != 0xFFFF && required < U16(d, features)) take_feature(required);
   std::vector<uint32_t> seen;
-  for (uint16_t i = 0; i < U16(d, lang + 4); ++i) {
+  for (uint16_t i = 0; i < Count(d, lang + 4, lang + 6, 2); ++i) {
     const uint16_t index = U16(d, lang + 6 + 2u * i);
     if (index >= U16(d, features)) continue;
     const uint32_t tag = U32(d, features + 2 + 6u * index);
@@ -161,15 +168,19 @@ OpenTypeLayout::Table OpenTypeLayout::Load(std::vector<uint8_t> data, uint16_t e
   std::sort(chosen.begin(), chosen.end());
   chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
 
+  // Real fonts hold a few hundred subtables; a file claiming far more is
+  // cut short rather than walked.
+  size_t room = size_t{1} << 16;
   for (uint16_t index : chosen) {
     if (index >= U16(d, lookups)) continue;
     const size_t at = lookups + U16(d, lookups + 2 + 2u * index);
+    const uint16_t declared = U16(d, at);
     Lookup lookup;
-    lookup.type = U16(d, at);
+    lookup.type = declared;
     lookup.flags = U16(d, at + 2);
-    for (uint16_t k = 0; k < U16(d, at + 4); ++k) {
+    for (uint16_t k = 0; k < Count(d, at + 4, at + 6, 2) && room > 0; ++k, --room) {
       size_t sub = at + U16(d, at + 6 + 2u * k);
-      if (lookup.type == extension_type) {
+      if (declared == extension_type) {
         if (U16(d, sub) != 1) continue;
         const uint16_t real_type = U16(d, sub + 2);
         sub += U32(d, sub + 4);
@@ -248,7 +259,7 @@ bool OpenTypeLayout::SubstituteAt(const Table& table, const Lookup& lookup,
 }
 
 void OpenTypeLayout::Substitute(std::vector<ShapedGlyph>& glyphs) const {
-  size_t budget = kBudget;
+  size_t budget = Budget(glyphs.size());
   for (const Lookup& lookup : gsub_.lookups) {
     if (lookup.type != kSingleSubst && lookup.type != kLigatureSubst) continue;
     for (size_t at = 0; at < glyphs.size(); ++at) {
@@ -305,7 +316,7 @@ void OpenTypeLayout::Position(std::vector<ShapedGlyph>& glyphs, int32_t x_scale,
   if (upem == 0) return;
   const int64_t x_mult = (static_cast<int64_t>(x_scale) << 16) / upem;
   const int64_t y_mult = (static_cast<int64_t>(y_scale) << 16) / upem;
-  size_t budget = kBudget;
+  size_t budget = Budget(glyphs.size());
   for (const Lookup& lookup : gpos_.lookups) {
     if (lookup.type != kPairPos) continue;
     for (size_t at = 0; at < glyphs.size();) {
