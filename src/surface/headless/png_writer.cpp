@@ -20,18 +20,26 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
                          static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
 }
 
-void Chunk(std::vector<uint8_t>& out, const char (&type)[5], const uint8_t* data, size_t size) {
-  Put32(out, static_cast<uint32_t>(size));
-  const size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), data, data + size);
+// Ends the chunk that starts at `start` (its length still to be filled in)
+// with its length and checksum.
+void CloseChunk(std::vector<uint8_t>& out, size_t start) {
+  const size_t size = out.size() - start - 8;
+  for (int i = 0; i < 4; ++i) out[start + i] = static_cast<uint8_t>(size >> (24 - 8 * i));
   uLong crc = crc32(0L, Z_NULL, 0);
-  for (size_t at = start; at < out.size();) {
+  for (size_t at = start + 4; at < out.size();) {
     const size_t n = std::min<size_t>(out.size() - at, size_t{1} << 30);
     crc = crc32(crc, out.data() + at, static_cast<uInt>(n));
     at += n;
   }
   Put32(out, static_cast<uint32_t>(crc));
+}
+
+void Chunk(std::vector<uint8_t>& out, const char (&type)[5], const uint8_t* data, size_t size) {
+  const size_t start = out.size();
+  Put32(out, 0);
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data, data + size);
+  CloseChunk(out, start);
 }
 
 // zlib's checksum, taken in lanes that the compiler turns into vector
@@ -71,8 +79,8 @@ uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size) {
 // about 1 % more bytes.
 constexpr int kMemLevel = 6;
 
-// The image data as one zlib stream: the filtered rows deflated raw at the
-// fastest level in slices, with the checksum taken here.
+// The IDAT chunk, whole: the filtered rows deflated raw at the fastest
+// level in slices into a zlib stream, with the checksum taken here.
 class IdatStream {
  public:
   IdatStream() {
@@ -80,7 +88,8 @@ class IdatStream {
     // after the prediction from the row above most bytes are zeros, which
     // the fastest level already packs into long runs.
     ok_ = deflateInit2(&z_, 1, Z_DEFLATED, -15, kMemLevel, Z_DEFAULT_STRATEGY) == Z_OK;
-    out_ = {0x78, 0x01};  // deflate, 32K window, fastest
+    // Length to come, type, then the zlib header: deflate, 32K window, fastest.
+    out_ = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x78, 0x01};
   }
   ~IdatStream() {
     if (ok_) deflateEnd(&z_);
@@ -104,8 +113,8 @@ class IdatStream {
       if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) ok_ = false;
     }
     if (ok_ && last) {
-      for (int shift = 24; shift >= 0; shift -= 8)
-        out_.push_back(static_cast<uint8_t>(adler_ >> shift));
+      Put32(out_, adler_);
+      CloseChunk(out_, 0);
     }
     return ok_;
   }
@@ -118,11 +127,11 @@ class IdatStream {
   std::vector<uint8_t> out_;
 };
 
-bool Encode(const PngPicture& picture, std::vector<uint8_t>& file) {
+// The chunks before the image data, and the IDAT chunk.
+bool Encode(const PngPicture& picture, std::vector<uint8_t>& head, IdatStream& idat) {
   const bool indexed = !picture.colormap.empty();
   const size_t row_bytes = static_cast<size_t>(picture.width) * (indexed ? 1 : 3);
   const size_t height = static_cast<size_t>(picture.height);
-  IdatStream idat;
   // Slices of rows large enough that each call into zlib has work to do.
   const size_t slice_rows = std::max<size_t>(1, (size_t{256} << 10) / (row_bytes + 1));
   std::vector<uint8_t> slice(std::min(slice_rows, std::max<size_t>(height, 1)) * (row_bytes + 1));
@@ -147,17 +156,15 @@ bool Encode(const PngPicture& picture, std::vector<uint8_t>& file) {
   }
   if (height == 0 && !idat.Add(nullptr, 0, true)) return false;
 
-  file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  head = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<uint8_t> header;
   Put32(header, static_cast<uint32_t>(picture.width));
   Put32(header, static_cast<uint32_t>(picture.height));
   header.insert(header.end(), {8, static_cast<uint8_t>(indexed ? 3 : 2), 0, 0, 0});
-  Chunk(file, "IHDR", header.data(), header.size());
+  Chunk(head, "IHDR", header.data(), header.size());
   const uint8_t perceptual = 0;
-  Chunk(file, "sRGB", &perceptual, 1);
-  if (indexed) Chunk(file, "PLTE", picture.colormap.data(), picture.colormap.size());
-  Chunk(file, "IDAT", idat.Bytes().data(), idat.Bytes().size());
-  Chunk(file, "IEND", nullptr, 0);
+  Chunk(head, "sRGB", &perceptual, 1);
+  if (indexed) Chunk(head, "PLTE", picture.colormap.data(), picture.colormap.size());
   return true;
 }
 
@@ -165,15 +172,22 @@ bool Encode(const PngPicture& picture, std::vector<uint8_t>& file) {
 
 bool WritePng(const PngPicture& picture, const std::string& path, std::string& error) {
   namespace fs = std::filesystem;
-  std::vector<uint8_t> file;
+  std::vector<uint8_t> head, tail;
+  IdatStream idat;
   std::error_code ec;
   // A temporary name first, so no half-written image is left behind.
   const fs::path temp = fs::path(path + ".part");
-  bool written = Encode(picture, file);
+  bool written = Encode(picture, head, idat);
   if (written) {
+    Chunk(tail, "IEND", nullptr, 0);
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(file.data()),
-              static_cast<std::streamsize>(file.size()));
+    const auto write = [&out](const std::vector<uint8_t>& part) {
+      out.write(reinterpret_cast<const char*>(part.data()),
+                static_cast<std::streamsize>(part.size()));
+    };
+    write(head);
+    write(idat.Bytes());
+    write(tail);
     out.close();
     written = static_cast<bool>(out);
   }
