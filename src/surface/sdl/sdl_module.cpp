@@ -19,7 +19,7 @@ extern "C" __attribute__((visibility("default"))) const zt::SdlModule* zt_sdl_mo
 // SDL_mixer makes the synthesiser's settings itself and offers no way to
 // change them. Ours come first in the module's lookup order, so its
 // synthesisers load only the samples a song plays instead of the whole
-// soundfont.
+// soundfont, and keep fewer voices.
 struct _fluid_hashtable_t;
 extern "C" __attribute__((visibility("default"))) _fluid_hashtable_t* new_fluid_settings() {
   using Make = _fluid_hashtable_t* (*)();
@@ -29,6 +29,9 @@ extern "C" __attribute__((visibility("default"))) _fluid_hashtable_t* new_fluid_
   _fluid_hashtable_t* settings = make != nullptr ? make() : nullptr;
   if (settings != nullptr && set_int != nullptr) {
     set_int(settings, "synth.dynamic-sample-loading", 1);
+    // The voices of a General MIDI synthesiser of the original's platform,
+    // not FluidSynth's 256: each costs its buffers whether it sounds or not.
+    set_int(settings, "synth.polyphony", 64);
   }
   return settings;
 }
