@@ -169,33 +169,62 @@ void X11Events::Dispatch(const XEvent& event) {
 }
 
 bool X11Events::DispatchOne() {
-  if (XPending(display_) > 0) {
+  // What Xlib holds already, then one read of the connection: each read
+  // that finds nothing is a system call, and a pump makes only one.
+  if (XEventsQueued(display_, QueuedAlready) > 0 ||
+      (!read_this_pump_ && Readable() && XEventsQueued(display_, QueuedAfterReading) > 0)) {
     XEvent event;
     XNextEvent(display_, &event);
     Dispatch(event);
     return true;
   }
+  read_this_pump_ = true;
   // A request on a window destroyed under us failed.
   if (X11ErrorTrap::WindowGone(window_)) CloseRequested();
   return false;
 }
 
+void X11Events::Gather() {
+  // A wait that just timed out saw nothing to read.
+  read_this_pump_ = idle_after_wait_;
+  idle_after_wait_ = false;
+}
+
 void X11Events::Present() {
   if (canvas_ != nullptr) canvas_->Present();
+  Flush();
+}
+
+void X11Events::Flush() {
+  // Xlib's flush also tries two reads of the connection; most pumps and
+  // waits have made no request since the last one.
+  const unsigned long next = XNextRequest(display_);
+  if (next == flushed_request_) return;
+  flushed_request_ = next;
   XFlush(display_);
 }
 
+bool X11Events::Readable() const {
+  pollfd p{ConnectionNumber(display_), POLLIN, 0};
+  return poll(&p, 1, 0) > 0;
+}
+
 bool X11Events::WaitForNative(int64_t deadline_ms) {
-  XFlush(display_);
-  if (XPending(display_) > 0) return true;
+  Flush();
+  // Events not yet read wake the poll below.
+  if (XEventsQueued(display_, QueuedAlready) > 0) return true;
   const int64_t left = deadline_ms - clock().MonotonicMs();
   if (left <= 0) return false;
   const int wake = QuitSignals::WakeFd();
   // Without the wake-up pipe a signal is noticed within one short slice.
   const int64_t slice = wake >= 0 ? 1000 : 50;
   pollfd p[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wake, POLLIN, 0}};
-  if (poll(p, wake >= 0 ? 2 : 1, static_cast<int>(std::min(left, slice))) <= 0) return false;
-  return p[1].revents != 0 || XPending(display_) > 0;
+  const int ready = poll(p, wake >= 0 ? 2 : 1, static_cast<int>(std::min(left, slice)));
+  if (ready <= 0) {
+    idle_after_wait_ = ready == 0;
+    return false;
+  }
+  return p[1].revents != 0 || XEventsQueued(display_, QueuedAfterReading) > 0;
 }
 
 }  // namespace zt

@@ -51,11 +51,19 @@ class X11Events : public EventEngine {
  private:
   bool WaitForNative(int64_t deadline_ms) override;
   bool DispatchOne() override;
+  void Gather() override;
   void Present() override;
+  // Whether the connection has something to read, without reading it.
+  bool Readable() const;
+  // Sends what was asked of the server since the last flush.
+  void Flush();
 
   Display* display_;
   Window window_;
   Window followed_root_ = 0;
+  bool read_this_pump_ = false;
+  bool idle_after_wait_ = false;
+  unsigned long flushed_request_ = 0;
   X11Canvas* canvas_;
   Atom wm_protocols_ = 0;
   Atom wm_delete_window_ = 0;
