@@ -10,10 +10,12 @@ namespace zt {
 namespace {
 
 // The extension libraries are loaded when there, so the program needs
-// neither to start.
+// neither to start. They stay mapped: once used on a display they leave
+// close hooks in it that XCloseDisplay calls later.
 class Library {
  public:
-  explicit Library(const char* name) : handle_(dlopen(name, RTLD_NOW | RTLD_LOCAL)) {}
+  explicit Library(const char* name)
+      : handle_(dlopen(name, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE)) {}
   ~Library() {
     if (handle_ != nullptr) dlclose(handle_);
   }
