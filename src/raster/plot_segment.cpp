@@ -74,7 +74,7 @@ size_t WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGr
   int32_t x = state.x, y = state.y, error = state.error;
   const int32_t two_a = spoke.two_a, two_b = spoke.two_b;
   const int32_t major = spoke.major_step, minor = spoke.minor_step;
-  const int16_t key = spoke.key;
+  const int32_t key = spoke.key;
   PointI* const first = out;
   size_t tile_at = SIZE_MAX;
   int16_t* tile = nullptr;
@@ -93,13 +93,15 @@ size_t WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGr
         tile_at = t;
       }
       int16_t& cell = tile[DepthGrid::CellOf(x, y)];
-      const int16_t held = cell;
-      // Bitwise, not ||: which spoke wins is no pattern a branch could learn.
-      const bool wins =
-          static_cast<bool>(static_cast<int>(held == 0) | static_cast<int>(key > held));
-      cell = wins ? key : held;
+      // Which spoke wins is no pattern a branch could learn, so the test is
+      // arithmetic: an empty cell ranks below every key, and the winner's
+      // key is blended in by mask.
+      const int32_t held = cell;
+      const int32_t rank = held - (static_cast<int32_t>(held == 0) << 17);
+      const int32_t wins = static_cast<int32_t>(key > rank);
+      cell = static_cast<int16_t>(held + ((key - held) & -wins));
       std::construct_at(out, PointI{x, y});
-      out += wins ? 1 : 0;
+      out += wins;
     }
     if constexpr (kRowsMajor) {
       y += major;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -37,7 +38,7 @@ class SharedRows {
       if (row.empty()) {
         std::fill_n(out, kSpan, colour_[id]);
       } else {
-        std::copy_n(row.data() + left, kSpan, out);
+        std::memcpy(out, row.data() + left, kSpan * sizeof(uint32_t));  // inlined, unlike copy_n
       }
     }
   }
