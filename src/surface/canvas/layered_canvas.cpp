@@ -97,9 +97,15 @@ void SharedRows::Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, 
   // An entry whose users all lie in the filled rows is changed in place;
   // others are copied first, once per entry, and their users in the range
   // move to the copy together.
-  users_.assign(rows_.size(), 0);
-  for (int32_t y = top; y < bottom; ++y) ++users_[ids_[static_cast<size_t>(y)]];
-  remap_.assign(rows_.size(), kNone);
+  // The scratch tables stay all 0 and kNone between calls, so a fill costs
+  // its rows, not every entry held.
+  users_.resize(rows_.size(), 0);
+  remap_.resize(rows_.size(), kNone);
+  touched_.clear();
+  for (int32_t y = top; y < bottom; ++y) {
+    const uint32_t id = ids_[static_cast<size_t>(y)];
+    if (users_[id]++ == 0) touched_.push_back(id);
+  }
   const bool whole = left == 0 && right == width_;
   uint32_t uniform = kNone;  // a whole-width fill makes every row the same
   for (int32_t y = top; y < bottom; ++y) {
@@ -130,6 +136,10 @@ void SharedRows::Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, 
     ++refs_[next];
     id = next;
     Release(old);
+  }
+  for (uint32_t id : touched_) {
+    users_[id] = 0;
+    remap_[id] = kNone;
   }
 }
 

@@ -68,6 +68,7 @@ class SharedRows {
   std::vector<uint32_t> free_;               // entries with no user, storage released
   std::vector<uint32_t> remap_;              // scratch of Fill: old entry -> new entry
   std::vector<uint32_t> users_;              // scratch of Fill: filled rows per entry
+  std::vector<uint32_t> touched_;            // scratch of Fill: the entries counted
 };
 
 struct CanvasConfig {
