@@ -69,6 +69,7 @@ TEST(SharedRowsTest, RandomFillsAndWritesMatchAPlainImage) {
           break;
         }
       }
+      if (op % 7 == 0) rows.Share();
       std::vector<uint32_t> copy;
       rows.CopyTo(copy);
       ASSERT_EQ(copy, plain.cells) << "round " << round << " op " << op;
@@ -96,6 +97,8 @@ TEST(SharedRowsTest, BandedBackdropsStaySmallAndDoNotGrow) {
       most = std::max(most, rows.StoredRows());
     }
     EXPECT_LE(rows.StoredRows(), kBands);
+    rows.Share();
+    EXPECT_EQ(rows.StoredRows(), 1);  // every row holds the same column bands
     EXPECT_EQ(rows.At(kW - 1, kH - 1), static_cast<uint32_t>(kBands - 1));
     EXPECT_EQ(rows.At(0, 0), 0u);
   }

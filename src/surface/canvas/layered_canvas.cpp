@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <unordered_map>
 
 #include "base/numeric.h"
 
@@ -143,6 +144,39 @@ void SharedRows::Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, 
   }
 }
 
+void SharedRows::Share() {
+  std::unordered_map<uint64_t, uint32_t> first;  // content hash -> first entry with it
+  std::vector<uint32_t> to(rows_.size());
+  bool any = false;
+  for (uint32_t id = 0; id < rows_.size(); ++id) {
+    to[id] = id;
+    if (refs_[id] == 0) continue;
+    const std::vector<uint32_t>& cells = rows_[id];
+    // FNV-1a over the cells, or over the colour of a one-colour row.
+    uint64_t hash = cells.empty() ? 0x9E3779B97F4A7C15u : 0xCBF29CE484222325u;
+    for (uint32_t c : cells.empty() ? std::span<const uint32_t>(&colour_[id], 1) : cells) {
+      hash = (hash ^ c) * 0x100000001B3u;
+    }
+    const auto [it, inserted] = first.emplace(hash, id);
+    if (inserted) continue;
+    const uint32_t other = it->second;
+    const bool same = cells.empty() ? rows_[other].empty() && colour_[other] == colour_[id]
+                                    : rows_[other] == cells;
+    if (same) {
+      to[id] = other;
+      any = true;
+    }
+  }
+  if (!any) return;
+  for (uint32_t& id : ids_) {
+    const uint32_t target = to[id];
+    if (target == id) continue;
+    ++refs_[target];
+    Release(id);
+    id = target;
+  }
+}
+
 void SharedRows::CopyTo(std::vector<uint32_t>& out) const {
   out.resize(static_cast<size_t>(width_) * ids_.size());
   for (size_t y = 0; y < ids_.size(); ++y) {
@@ -252,6 +286,7 @@ void LayeredCanvas::SyncWindow() {
   }
   live_.clear();
   if (!backing_changed_) return;
+  backing_.Share();
   shown_rows_ = backing_;
   backing_changed_ = false;
   for (size_t b = 0; b < changed_.size(); ++b) {

@@ -48,6 +48,10 @@ class SharedRows {
   // Fills columns [left, right) of rows [top, bottom); rows that shared
   // their content before still share it afterwards. Bounds must be inside.
   void Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell);
+  // Rows that came to hold the same cells share them again (a backdrop of
+  // column bands painted over one of row bands leaves every row its own copy
+  // of one content).
+  void Share();
   // Distinct row contents held, and those of them stored cell by cell.
   int32_t StoredRows() const { return static_cast<int32_t>(rows_.size() - free_.size()); }
   int32_t ExpandedRows() const;
