@@ -1,8 +1,7 @@
 #pragma once
 // The layered canvas shown in a real SDL window. Drawing stays on the CPU
-// images; Present() copies the changed rectangles to the window, or, when
-// the window layer lives in the window's own framebuffer, only tells the
-// window which rectangles changed.
+// images; Present() copies the changed rectangles to the window's
+// framebuffer (or a streaming texture) and tells the window which changed.
 #include <SDL.h>
 
 #include <cstdint>
