@@ -79,6 +79,8 @@ class DepthGrid {
     int16_t* tile = tiles_[t];
     return tile != nullptr ? tile : Take(t);
   }
+  // Tiles are kTileSize cells square.
+  static constexpr int32_t kTileSize = 32;
   // The tile of index t when taken, else nullptr.
   int16_t* TakenTile(size_t t) const { return tiles_[t]; }
   static size_t CellOf(int32_t x, int32_t y) {
@@ -89,6 +91,7 @@ class DepthGrid {
  private:
   static constexpr int32_t kShift = 5;
   static constexpr size_t kTile = size_t{1} << kShift;
+  static_assert(kTile == kTileSize);
   static constexpr size_t kTileCells = kTile * kTile;
   // Tiles are carved from chunks of 32 KB that are kept for later figures.
   static constexpr size_t kTilesPerChunk = 16;

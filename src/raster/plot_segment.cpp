@@ -76,13 +76,16 @@ size_t WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGr
   const int32_t major = spoke.major_step, minor = spoke.minor_step;
   const int32_t key = spoke.key;
   PointI* const first = out;
-  size_t tile_at = SIZE_MAX;
+  // A point of the tile in use: a pixel is in that tile when it differs from
+  // the point only in the bits below the tile size. Pixels tested are never
+  // negative, so INT32_MIN matches none: no tile is in use at first.
+  int32_t tile_x = INT32_MIN, tile_y = 0;
   int16_t* tile = nullptr;
   while (steps > 0) {
     if (!kClip ||
         (static_cast<uint32_t>(y - 1) < spoke.rows && static_cast<uint32_t>(x) < spoke.columns)) {
-      const size_t t = depth.TileOf(x, y);
-      if (t != tile_at) {
+      if (static_cast<uint32_t>((x ^ tile_x) | (y ^ tile_y)) >= DepthGrid::kTileSize) {
+        const size_t t = depth.TileOf(x, y);
         tile = depth.TakenTile(t);
         if (tile == nullptr) {
           // Taken out of line and the pixel tried again: a call inside the
@@ -90,7 +93,8 @@ size_t WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGr
           TakeTile(depth, t);
           continue;
         }
-        tile_at = t;
+        tile_x = x;
+        tile_y = y;
       }
       int16_t& cell = tile[DepthGrid::CellOf(x, y)];
       // Which spoke wins is no pattern a branch could learn, so the test is
