@@ -13,7 +13,7 @@
 #   --starts N         start-up trials (default 5)
 #   --soak SECONDS     also run the program that long, sampling VmRSS every 10 s
 #   --seed S           the figures of the CPU window (default 7)
-#   --only LIST        comma-separated subset of cpu,latency,start,headless,soak
+#   --only LIST        comma-separated subset of cpu,memory,latency,start,headless,soak
 set -u
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,7 +22,7 @@ cpu_seconds=60
 trials=20
 starts=5
 soak=0
-only="cpu,latency,start,headless"
+only="cpu,memory,latency,start,headless"
 hack=/usr/libexec/xscreensaver/xspirograph  # Debian: xscreensaver-data-extra
 seed=7
 screen_w=1920
@@ -166,6 +166,34 @@ if wants cpu; then
   else
     row "CPU" "program ended early" "$(program_stderr | tail -n 1)"
   fi
+fi
+
+# peak_after SECONDS ARGS...: VmHWM in MB of the program started with ARGS,
+# read after SECONDS.
+peak_after() {
+  local secs=$1 hwm
+  shift
+  start_program "$@"
+  sleep "$secs"
+  hwm=$(status_kb "$ZT_PID" VmHWM)
+  stop_pid "$ZT_PID"
+  awk -v k="${hwm:-0}" 'BEGIN { printf "%.1f", k / 1024 }'
+}
+
+if wants memory; then
+  log "--- memory: as a hack on the root window, and with a MIDI song"
+  row "Peak memory as a hack (--root), 20 s (MB)" "$(peak_after 20 --root --seed "$seed")" \
+    "target <= 12"
+  # A program folder of its own holding a song: one note, looped.
+  music_dir="$E2E_TMP/music-app"
+  mkdir -p "$music_dir" && cp "$bin" "$music_dir/" &&
+    cp "$(dirname "$bin")/zolven-taris-sdl.so" "$music_dir/" 2>/dev/null
+  printf 'MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60MTrk\x00\x00\x00\x0c\x00\x90\x3c\x40\x60\x80\x3c\x40\x00\xff\x2f\x00' \
+    >"$music_dir/zt-bgm.mid"
+  saved_bin=$ZT_BIN
+  ZT_BIN="$music_dir/zolven-taris"
+  row "Peak memory with a MIDI song, 20 s (MB)" "$(peak_after 20 --seed "$seed")" "target <= 30"
+  ZT_BIN=$saved_bin
 fi
 
 # The screen is still when no spoke has been drawn for a while: the pause

@@ -14,7 +14,8 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
   -DZT_BUILD_TESTS=OFF -DZT_BUILD_BENCH=OFF \
   -DCMAKE_C_FLAGS="$(flags CPPFLAGS) $(flags CFLAGS)" \
   -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" \
-  -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" >/dev/null
+  -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" \
+  -DCMAKE_MODULE_LINKER_FLAGS="$(flags LDFLAGS)" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/zolven-taris_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)

@@ -50,7 +50,7 @@ while IFS= read -r file; do
     else
       case $from in base | interface | core) [[ $header =~ $platform ]] || continue ;;
         binding:sdl | helper:text) continue ;;
-        binding:x11 | helper:dpi) [[ $header == SDL* ]] || continue ;;
+        binding:x11 | helper:dpi | helper:xlib) [[ $header == SDL* ]] || continue ;;
         *) [[ $header == SDL* || $header == X11/* ]] || continue ;;
       esac
       why="$from may not use the platform header"

@@ -447,6 +447,30 @@ TYPED_TEST_SUITE(ConformanceTest, Bindings, BindingNames);
 constexpr ColorRef kBlue = PackRgb(0, 0, 255), kGold = PackRgb(255, 200, 0),
                    kRed = PackRgb(255, 0, 0);
 
+// Spokes alone between two pumps, as the sweep draws them, then a clear
+// and the next figure's first spoke.
+TYPED_TEST(ConformanceTest, SpokesReachTheScreenAndAClearTakesThemAway) {
+  Canvas& c = this->canvas();
+  c.SetPersistentDrawing(true);
+  c.FillBox(10, 10, 19, 19, kBlue);
+  c.SetPersistentDrawing(false);
+  c.Refresh();
+  this->events().Pump();
+  const PointI first[] = {{12, 12}, {13, 12}, {40, 30}};
+  c.SetPixelsV(first, kGold, 0);
+  this->events().Pump();
+  EXPECT_EQ(this->At(12, 12), 0xFFC800u);
+  EXPECT_EQ(this->At(40, 30), 0xFFC800u);
+  EXPECT_EQ(this->At(14, 12), 0x0000FFu);
+  c.Clear();
+  const PointI second[] = {{14, 12}};
+  c.SetPixelsV(second, kRed, 0);
+  this->events().Pump();
+  EXPECT_EQ(this->At(12, 12), 0x0000FFu) << "a spoke survived the clear";
+  EXPECT_EQ(this->At(40, 30), 0u);
+  EXPECT_EQ(this->At(14, 12), 0xFF0000u);
+}
+
 TYPED_TEST(ConformanceTest, AClearRestoresWhatWasDrawnPersistently) {
   Canvas& c = this->canvas();
   c.SetPersistentDrawing(true);

@@ -8,6 +8,15 @@ set -u
 ZT_BIN=${1:?program path}
 ZT_PROBE="${2:?zt_xprobe folder}/zt_xprobe"
 ZT_WINDOW_NAME=${ZT_WINDOW_NAME:-Zolven Taris}
+
+# copy_program DIR: the program in DIR (its music folder), with the SDL
+# module it loads from beside it.
+copy_program() {
+  mkdir -p "$1" && cp "$ZT_BIN" "$1/zolven-taris" || return 1
+  local module
+  module="$(dirname "$ZT_BIN")/zolven-taris-sdl.so"
+  if [ -e "$module" ]; then cp "$module" "$1/"; fi
+}
 E2E_FAILED=0
 E2E_PIDS=()
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/zt-e2e.XXXXXX")

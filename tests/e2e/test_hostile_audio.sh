@@ -10,8 +10,7 @@ source "$here/hostile_lib.sh"
 
 start_xvfb 640x480x24
 for music in wave midi; do
-  mkdir -p "$E2E_TMP/$music"
-  cp "$ZT_BIN" "$E2E_TMP/$music/zolven-taris"
+  copy_program "$E2E_TMP/$music"
 done
 make_wave "$E2E_TMP/wave/zt-bgm.wav"
 make_midi "$E2E_TMP/midi/zt-bgm.mid"

@@ -68,7 +68,7 @@ expect_one_line "--root, no server" "^zolven-taris: .*display"
 # The server dies while the program draws, a wave playing so that the audio
 # thread is busy too: one line and status 1, in every mode.
 mkdir -p "$E2E_TMP/app"
-cp "$ZT_BIN" "$E2E_TMP/app/zolven-taris"
+copy_program "$E2E_TMP/app"
 printf 'RIFF\x2c\x1f\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00\x40\x1f\x00\x00\x40\x1f\x00\x00\x01\x00\x08\x00data\x08\x1f\x00\x00' >"$E2E_TMP/app/zt-bgm.wav"
 head -c 7944 /dev/zero | tr '\000' '\200' >>"$E2E_TMP/app/zt-bgm.wav"
 for mode in "full screen" "--window" "--root"; do

@@ -187,7 +187,7 @@ for row in "${cases[@]}"; do
   [[ $1 =~ ${ZT_CASES:-.} ]] || continue
   name=$1 ending=$2 expect=$3
   dir="$E2E_TMP/$name"
-  mkdir -p "$dir" && cp "$ZT_BIN_ORIG" "$dir/zolven-taris"
+  ZT_BIN=$ZT_BIN_ORIG copy_program "$dir"
   ENVS=() SHARED="" STDERR=""
   declare -F "setup_$name" >/dev/null && "setup_$name" "$dir" "$name"
   before=$(snapshot "$dir" ${SHARED:+"$SHARED"})

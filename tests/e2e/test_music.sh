@@ -63,7 +63,7 @@ XDG_DATA_HOME="$E2E_TMP/data" play "--no-music is silent" silence --no-music
 # The program's own folder comes first: the unplayable file in the data
 # folder is not even tried.
 mkdir -p "$E2E_TMP/app"
-cp "$ZT_BIN" "$E2E_TMP/app/zolven-taris"
+copy_program "$E2E_TMP/app"
 make_wave "$E2E_TMP/app/zt-bgm.wav"
 echo "not a wave" >"$E2E_TMP/data/zolven-taris/zt-bgm.wav"
 ZT_BIN="$E2E_TMP/app/zolven-taris"

@@ -27,23 +27,28 @@ expect_exit() {  # expect_exit WHAT
   if [ "$EXIT_STATUS" = running ]; then kill -KILL "$ZT_PID" 2>/dev/null; fi
 }
 
-log "--- window covers the screen, black, click ends it"
-start_and_wait
-check_eq "one window" 1 "$(window_count)"
-check_eq "window geometry" "0 0 1024 768" "$("$ZT_PROBE" geometry "$ZT_WINDOW_NAME")"
-check_eq "top-left corner black" "0 0 0" "$(pixel 0 0)"
-check_eq "bottom-right corner black" "0 0 0" "$(pixel 1023 767)"
-# Nothing of the desktop shows through: the left edge at mid-height is black
-# before the backdrop and pure blue after it, never the bare root's pattern.
-mid=$(pixel 1 383)
-case "$mid" in
-  "0 0 "*) log "ok: the window's own colour at mid-height ($mid)" ;;
-  *) fail "window is the topmost child at mid-height: got '$mid'" ;;
-esac
-click 100 100 1
-expect_exit "a left click"
-check_eq "pointer at the screen centre after exit" "512 384" "$(pointer)"
-check_eq "no window left" 0 "$(window_count)"
+# The program's own X window, and SDL's where a driver of SDL's is asked for.
+for binding in "own window" "SDL"; do
+  if [ "$binding" = SDL ]; then export SDL_VIDEODRIVER=x11; fi
+  log "--- window covers the screen, black, click ends it (${binding})"
+  start_and_wait
+  check_eq "one window" 1 "$(window_count)"
+  check_eq "window geometry" "0 0 1024 768" "$("$ZT_PROBE" geometry "$ZT_WINDOW_NAME")"
+  check_eq "top-left corner black" "0 0 0" "$(pixel 0 0)"
+  check_eq "bottom-right corner black" "0 0 0" "$(pixel 1023 767)"
+  # Nothing of the desktop shows through: the left edge at mid-height is black
+  # before the backdrop and pure blue after it, never the bare root's pattern.
+  mid=$(pixel 1 383)
+  case "$mid" in
+    "0 0 "*) log "ok: the window's own colour at mid-height ($mid)" ;;
+    *) fail "window is the topmost child at mid-height: got '$mid'" ;;
+  esac
+  click 100 100 1
+  expect_exit "a left click"
+  check_eq "pointer at the screen centre after exit" "512 384" "$(pointer)"
+  check_eq "no window left" 0 "$(window_count)"
+done
+unset SDL_VIDEODRIVER
 
 log "--- keys without a character leave it running; 'a' ends it"
 start_and_wait

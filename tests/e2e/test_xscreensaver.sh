@@ -24,7 +24,7 @@ fi
 home="$E2E_TMP/home"
 bin="$E2E_TMP/bin"
 mkdir -p "$home" "$bin" "$E2E_TMP/real"
-cp "$ZT_BIN" "$E2E_TMP/real/zolven-taris"
+copy_program "$E2E_TMP/real"
 # On PATH under the program's name: runs the program, passes the daemon's
 # signals on and notes its pid and exit status.
 cat >"$bin/zolven-taris" <<WRAP

@@ -57,8 +57,10 @@ TEST_P(ScreenBindingTest, PicksTheBindingThatCanDrawOnTheScreen) {
 INSTANTIATE_TEST_SUITE_P(
     Visuals, ScreenBindingTest,
     ::testing::Values(
-        BindingCase{"truecolor24", Facts("TrueColor", 24, 32), ScreenBinding::kSdl},
-        BindingCase{"truecolor16", Facts("TrueColor", 16, 16), ScreenBinding::kSdl},
+        BindingCase{"truecolor24", Facts("TrueColor", 24, 32), ScreenBinding::kX11},
+        BindingCase{"truecolor16", Facts("TrueColor", 16, 16), ScreenBinding::kX11},
+        // A layout the window's images cannot take is left to SDL.
+        BindingCase{"truecolor8", Facts("TrueColor", 8, 8), ScreenBinding::kSdl},
         BindingCase{"directcolor24", Facts("DirectColor", 24, 32), ScreenBinding::kSdl},
         BindingCase{"pseudocolor8", Facts("PseudoColor", 8, 8), ScreenBinding::kX11Indexed},
         // Indexes wider or narrower than a byte are not what the canvas keeps.

@@ -16,11 +16,10 @@
 #include "app/options.h"
 #include "app/runner/run.h"
 #include "app/runner/scene_run.h"
+#include "app/runner/sdl_loader.h"
 #include "surface/os/posix_host.h"
-#include "surface/sdl/sdl_audio.h"
 #include "surface/sdl/sdl_canvas.h"
 #include "surface/sdl/sdl_events.h"
-#include "surface/sdl/sdl_session.h"
 #include "surface/text/font_rasterizer.h"
 #include "surface/x11/x11_canvas.h"
 #include "surface/x11/x11_events.h"
@@ -31,7 +30,7 @@ namespace {
 
 template <typename Session>
 int RunOn(Session& session, const Options& options, Host& host, FormOptions form_options) {
-  SdlAudio audio;
+  LazySdlAudio audio;
   if (options.windowed) {
     form_options.hide_cursor = false;
     form_options.topmost = false;
@@ -156,7 +155,8 @@ int RunDisplay(const Options& options) {
   const bool x_display = ProbeScreens(screen, monitors);
   // SDL's window can only be on the first screen, and covers one monitor.
   const bool several = !options.windowed && monitors.size() > 1;
-  if (binding == ScreenBinding::kX11Indexed || (x_display && (screen != 0 || several))) {
+  if (binding == ScreenBinding::kX11 || binding == ScreenBinding::kX11Indexed ||
+      (x_display && (screen != 0 || several))) {
     X11ScreenOptions x11;
     x11.windowed = options.windowed;
     x11.window_width = options.window_width;
@@ -188,7 +188,12 @@ int RunDisplay(const Options& options) {
   sdl.windowed = options.windowed;
   sdl.window_width = options.window_width;
   sdl.window_height = options.window_height;
-  std::unique_ptr<SdlSession> session = OpenSdlSession(sdl, error);
+  const SdlModule* module = LoadSdlModule(error);
+  if (module == nullptr) {
+    std::cerr << "zolven-taris: cannot open a display (" << error << ")\n";
+    return 1;
+  }
+  std::unique_ptr<SdlSession> session = module->open_session(sdl, error);
   if (!session) {
     std::cerr << error << "\n";
     return 1;

@@ -10,7 +10,7 @@
 
 #include "app/options.h"
 #include "app/runner/render.h"
-#include "surface/sdl/display_guard.h"
+#include "surface/xlib/x_connection.h"
 
 namespace zt {
 

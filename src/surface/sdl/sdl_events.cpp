@@ -7,7 +7,7 @@
 
 #include "surface/events/key_class.h"
 #include "surface/events/quit_signals.h"
-#include "surface/sdl/display_guard.h"
+#include "surface/xlib/x_connection.h"
 #include "surface/sdl/sdl_canvas.h"
 
 namespace zt {

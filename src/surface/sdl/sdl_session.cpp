@@ -11,6 +11,7 @@
 #include "surface/os/system_clock.h"
 #include "surface/dpi/dpi.h"
 #include "surface/sdl/display_guard.h"
+#include "surface/xlib/x_connection.h"
 #include "surface/sdl/sdl_canvas.h"
 #include "surface/sdl/sdl_events.h"
 #include "surface/text/font_rasterizer.h"

@@ -32,15 +32,17 @@ class SdlSession {
  public:
   struct Parts;  // what the session owns; made by OpenSdlSession only
   explicit SdlSession(std::unique_ptr<Parts> parts);
-  ~SdlSession();
+  // Virtual, as the program reaches a session made in the loaded SDL module
+  // only through its table of functions.
+  virtual ~SdlSession();
   SdlSession(const SdlSession&) = delete;
   SdlSession& operator=(const SdlSession&) = delete;
 
-  SdlCanvas& canvas();
-  SdlEvents& events();
-  Clock& clock();
+  virtual SdlCanvas& canvas();
+  virtual SdlEvents& events();
+  virtual Clock& clock();
   // Bits per pixel of the desktop, before any forcing.
-  int32_t DesktopBitsPerPixel() const;
+  virtual int32_t DesktopBitsPerPixel() const;
 
  private:
   std::unique_ptr<Parts> parts_;

@@ -185,6 +185,7 @@ void X11Canvas::ColormapLost() {
 }
 
 int32_t X11Canvas::RealizePalette() {
+  only_points_ = false;
   const int32_t changed = LayeredCanvas::RealizePalette();
   if (indexed_) StoreColormap();
   return changed;
@@ -203,6 +204,61 @@ void X11Canvas::StoreColormap() {
   XStoreColors(display_, options_.colormap, colors.data(), static_cast<int>(colors.size()));
 }
 
+int32_t X11Canvas::SetPixelsV(std::span<const PointI> points, ColorRef color, int32_t none) {
+  const int32_t result = LayeredCanvas::SetPixelsV(points, color, none);
+  // Only on the window layer in direct colour, and where no line of text is
+  // laid over what is shown.
+  if (!only_points_ || Persistent() || PaletteMode() || indexed_ || HasOverlay() ||
+      gc_ == nullptr) {
+    only_points_ = false;
+    return result;
+  }
+  points_.clear();
+  for (const PointI& p : points) {
+    if (p.x < 0 || p.y < 0 || p.x >= Width() || p.y >= Height()) continue;
+    points_.push_back(XPoint{static_cast<short>(p.x), static_cast<short>(p.y)});
+  }
+  if (points_.empty()) return result;
+  XSetForeground(display_, gc_, PackPixel(layout_, XrgbFromColorRef(color)));
+  XDrawPoints(display_, window_, gc_, points_.data(), static_cast<int>(points_.size()),
+              CoordModeOrigin);
+  sent_bytes_ += points_.size() * sizeof(XPoint);
+  return result;
+}
+
+void X11Canvas::Clear() {
+  only_points_ = false;
+  LayeredCanvas::Clear();
+}
+void X11Canvas::Refresh() {
+  only_points_ = false;
+  LayeredCanvas::Refresh();
+}
+int32_t X11Canvas::FillRect(const RectI& rect, BrushHandle brush) {
+  only_points_ = false;
+  return LayeredCanvas::FillRect(rect, brush);
+}
+void X11Canvas::FillBox(float x1, float y1, float x2, float y2, ColorRef color) {
+  only_points_ = false;
+  LayeredCanvas::FillBox(x1, y1, x2, y2, color);
+}
+int32_t X11Canvas::SetPixelV(int32_t x, int32_t y, ColorRef color) {
+  only_points_ = false;
+  return LayeredCanvas::SetPixelV(x, y, color);
+}
+void X11Canvas::PSet(float x, float y, ColorRef color) {
+  only_points_ = false;
+  LayeredCanvas::PSet(x, y, color);
+}
+void X11Canvas::Print(std::string_view text) {
+  only_points_ = false;
+  LayeredCanvas::Print(text);
+}
+int32_t X11Canvas::SetPaletteEntries(int32_t start, int32_t count, const PaletteEntry* entries) {
+  only_points_ = false;
+  return LayeredCanvas::SetPaletteEntries(start, count, entries);
+}
+
 void X11Canvas::Present() {
   // The own window draws nothing before it is shown; it is whole then.
   if (options_.own_window && !Shown()) return;
@@ -210,7 +266,12 @@ void X11Canvas::Present() {
   if (whole_) {
     whole_ = false;
     rects.assign(1, RectI{0, 0, Width(), Height()});
+  } else if (only_points_ && !HasOverlay() && !had_overlay_) {
+    // The window already has every change.
+    rects.clear();
   }
+  only_points_ = true;
+  had_overlay_ = HasOverlay();
   for (const RectI& r : rects) PutRect(r);
 }
 
@@ -222,19 +283,27 @@ void X11Canvas::PutRect(const RectI& r) {
     return;
   }
   const int32_t bytes_per_line = ((w * layout_.bytes_per_pixel + 3) / 4) * 4;
-  pixels_.resize(static_cast<size_t>(bytes_per_line) * static_cast<size_t>(h));
+  // A whole screen goes in strips, so the pixels are never held a second
+  // time in full.
+  const int32_t strip = std::clamp(kStripBytes / bytes_per_line, 1, h);
+  pixels_.resize(static_cast<size_t>(bytes_per_line) * static_cast<size_t>(strip));
   row_.resize(static_cast<size_t>(w));
-  for (int32_t y = 0; y < h; ++y) {
-    ShownRow(r.top + y, r.left, r.right, row_.data());
-    ConvertXrgbRowToPixels(row_.data(), w, layout_,
-                           pixels_.data() + static_cast<ptrdiff_t>(y) * bytes_per_line);
+  for (int32_t top = 0; top < h; top += strip) {
+    const int32_t rows = std::min(strip, h - top);
+    for (int32_t y = 0; y < rows; ++y) {
+      ShownRow(r.top + top + y, r.left, r.right, row_.data());
+      ConvertXrgbRowToPixels(row_.data(), w, layout_,
+                             pixels_.data() + static_cast<ptrdiff_t>(y) * bytes_per_line);
+    }
+    ImageHeader image =
+        MakeImage(display_, visual_, depth_, pixels_.data(), w, rows, bytes_per_line);
+    if (!image) return;
+    // Our pixels are written in the display's byte order.
+    image->byte_order = layout_.msb_first ? MSBFirst : LSBFirst;
+    XPutImage(display_, window_, gc_, image.get(), 0, 0, r.left, r.top + top,
+              static_cast<unsigned>(w), static_cast<unsigned>(rows));
+    sent_bytes_ += static_cast<uint64_t>(bytes_per_line) * static_cast<uint64_t>(rows);
   }
-  ImageHeader image = MakeImage(display_, visual_, depth_, pixels_.data(), w, h, bytes_per_line);
-  if (!image) return;
-  // Our pixels are written in the display's byte order.
-  image->byte_order = layout_.msb_first ? MSBFirst : LSBFirst;
-  XPutImage(display_, window_, gc_, image.get(), 0, 0, r.left, r.top, static_cast<unsigned>(w),
-            static_cast<unsigned>(h));
 }
 
 void X11Canvas::PutIndexRect(const RectI& r) {

@@ -48,6 +48,19 @@ class X11Canvas : public LayeredCanvas {
   void ShowWindow() override;
   int32_t RealizePalette() override;
 
+  // Spokes go to the window as they are, a few bytes a pixel, rather than
+  // as the blocks around them; every other change is shown by Present as
+  // the rectangles it touched.
+  int32_t SetPixelsV(std::span<const PointI> points, ColorRef color, int32_t none) override;
+  void Clear() override;
+  void Refresh() override;
+  int32_t FillRect(const RectI& rect, BrushHandle brush) override;
+  void FillBox(float x1, float y1, float x2, float y2, ColorRef color) override;
+  int32_t SetPixelV(int32_t x, int32_t y, ColorRef color) override;
+  void PSet(float x, float y, ColorRef color) override;
+  void Print(std::string_view text) override;
+  int32_t SetPaletteEntries(int32_t start, int32_t count, const PaletteEntry* entries) override;
+
   // Checks the visual and makes the graphics context. False with `error`
   // set when the window's visual cannot be drawn in.
   bool Prepare(std::string& error);
@@ -58,6 +71,8 @@ class X11Canvas : public LayeredCanvas {
     LayeredCanvas::Resize(width, height);
     whole_ = true;
   }
+  // How much Present sent, in bytes of pixels and points, since the start.
+  uint64_t SentBytes() const { return sent_bytes_; }
   // Another colormap replaced the private one: the full-screen window,
   // which covers everything, takes it back.
   void ColormapLost();
@@ -77,6 +92,7 @@ class X11Canvas : public LayeredCanvas {
   void InstallColormap();
   Cursor BlankCursor();
 
+  static constexpr int32_t kStripBytes = 256 * 1024;
   Display* display_;
   Window window_;
   Visual* visual_;
@@ -88,7 +104,12 @@ class X11Canvas : public LayeredCanvas {
   PixelLayout layout_;
   std::vector<uint32_t> row_;
   std::vector<uint8_t> pixels_;
+  std::vector<XPoint> points_;
   bool whole_ = true;
+  // Nothing but spokes drawn since the last Present, all of them sent.
+  bool only_points_ = true;
+  bool had_overlay_ = false;  // at the last Present
+  uint64_t sent_bytes_ = 0;
 };
 
 }  // namespace zt

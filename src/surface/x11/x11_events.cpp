@@ -103,6 +103,11 @@ void X11Events::AcceptCloseRequests(Atom protocols, Atom delete_window) {
   wm_delete_window_ = delete_window;
 }
 
+void X11Events::FollowScreen(Window root) {
+  followed_root_ = root;
+  XSelectInput(display_, root, StructureNotifyMask);
+}
+
 void X11Events::Dispatch(const XEvent& event) {
   switch (event.type) {
     case ButtonPress:
@@ -142,6 +147,11 @@ void X11Events::Dispatch(const XEvent& event) {
       if (canvas_ != nullptr) canvas_->Invalidate();
       break;
     case ConfigureNotify:
+      if (followed_root_ != 0 && event.xconfigure.window == followed_root_) {
+        XMoveResizeWindow(display_, window_, 0, 0, static_cast<unsigned>(event.xconfigure.width),
+                          static_cast<unsigned>(event.xconfigure.height));
+        break;
+      }
       // The picture starts over at the new size rather than being cut.
       if (event.xconfigure.window == window_ && canvas_ != nullptr && event.xconfigure.width > 0 &&
           event.xconfigure.height > 0 &&
@@ -159,25 +169,46 @@ void X11Events::Dispatch(const XEvent& event) {
 }
 
 bool X11Events::DispatchOne() {
-  if (XPending(display_) > 0) {
+  // What Xlib holds already, then one read of the connection: each read
+  // that finds nothing is a system call, and a pump makes only one.
+  if (XEventsQueued(display_, QueuedAlready) > 0 ||
+      (!read_this_pump_ && Readable() && XEventsQueued(display_, QueuedAfterReading) > 0)) {
     XEvent event;
     XNextEvent(display_, &event);
     Dispatch(event);
     return true;
   }
+  read_this_pump_ = true;
   // A request on a window destroyed under us failed.
   if (X11ErrorTrap::WindowGone(window_)) CloseRequested();
   return false;
 }
 
+void X11Events::Gather() { read_this_pump_ = false; }
+
 void X11Events::Present() {
-  if (canvas_ != nullptr) canvas_->Present();
-  XFlush(display_);
+  if (canvas_ == nullptr) {
+    XFlush(display_);
+    return;
+  }
+  canvas_->Present();
+  // Xlib's flush also tries two reads; most pumps have nothing to send, and
+  // every wait flushes before it sleeps.
+  if (canvas_->SentBytes() != flushed_bytes_) {
+    flushed_bytes_ = canvas_->SentBytes();
+    XFlush(display_);
+  }
+}
+
+bool X11Events::Readable() const {
+  pollfd p{ConnectionNumber(display_), POLLIN, 0};
+  return poll(&p, 1, 0) > 0;
 }
 
 bool X11Events::WaitForNative(int64_t deadline_ms) {
   XFlush(display_);
-  if (XPending(display_) > 0) return true;
+  // Events not yet read wake the poll below.
+  if (XEventsQueued(display_, QueuedAlready) > 0) return true;
   const int64_t left = deadline_ms - clock().MonotonicMs();
   if (left <= 0) return false;
   const int wake = QuitSignals::WakeFd();
@@ -185,7 +216,7 @@ bool X11Events::WaitForNative(int64_t deadline_ms) {
   const int64_t slice = wake >= 0 ? 1000 : 50;
   pollfd p[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wake, POLLIN, 0}};
   if (poll(p, wake >= 0 ? 2 : 1, static_cast<int>(std::min(left, slice))) <= 0) return false;
-  return p[1].revents != 0 || XPending(display_) > 0;
+  return p[1].revents != 0 || XEventsQueued(display_, QueuedAfterReading) > 0;
 }
 
 }  // namespace zt

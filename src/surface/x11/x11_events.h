@@ -41,6 +41,9 @@ class X11Events : public EventEngine {
   // The window manager's close button (WM_DELETE_WINDOW in a WM_PROTOCOLS
   // message) runs the close path.
   void AcceptCloseRequests(Atom protocols, Atom delete_window);
+  // The window covers the whole screen of `root` and takes each new size of
+  // it, as a monitor's mode changes.
+  void FollowScreen(Window root);
 
   // Handles one event as the pump does.
   void Dispatch(const XEvent& event);
@@ -48,10 +51,16 @@ class X11Events : public EventEngine {
  private:
   bool WaitForNative(int64_t deadline_ms) override;
   bool DispatchOne() override;
+  void Gather() override;
   void Present() override;
+  // Whether the connection has something to read, without reading it.
+  bool Readable() const;
 
   Display* display_;
   Window window_;
+  Window followed_root_ = 0;
+  bool read_this_pump_ = false;
+  uint64_t flushed_bytes_ = 0;
   X11Canvas* canvas_;
   Atom wm_protocols_ = 0;
   Atom wm_delete_window_ = 0;

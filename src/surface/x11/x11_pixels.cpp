@@ -114,9 +114,12 @@ std::array<ColorCell, 256> PaletteCells(const std::array<PaletteEntry, 256>& pal
 }
 
 ScreenBinding ChooseScreenBinding(const VisualFacts& visual, std::string& error) {
-  // SDL copes with any direct-colour visual and reports its own failures.
-  if (visual.true_color || visual.direct_color) return ScreenBinding::kSdl;
   std::string ignored;
+  // Our own window holds no copy of the screen beyond what was drawn; SDL
+  // copes with the direct-colour visuals it cannot take and reports its
+  // own failures.
+  if (visual.true_color && MakePixelLayout(visual, ignored)) return ScreenBinding::kX11;
+  if (visual.true_color || visual.direct_color) return ScreenBinding::kSdl;
   if (ShowsPaletteIndexes(visual, ignored)) return ScreenBinding::kX11Indexed;
   error = "the screen's visual (" + Describe(visual) +
           ") is not supported; a TrueColor visual or an 8-bit PseudoColor one is needed";

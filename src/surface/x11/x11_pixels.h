@@ -71,7 +71,8 @@ std::array<ColorCell, 256> PaletteCells(const std::array<PaletteEntry, 256>& pal
 // Who shows the full-screen window on a screen whose default visual is
 // `visual`.
 enum class ScreenBinding {
-  kSdl,          // direct colour: SDL's window surface handles it
+  kX11,          // TrueColor: the program's own X window
+  kSdl,          // other direct colour: SDL's window surface handles it
   kX11Indexed,   // 8-bit PseudoColor: an X window with its own colormap
   kUnsupported,  // neither; `error` says why
 };

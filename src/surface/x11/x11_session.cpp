@@ -2,7 +2,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -159,11 +158,9 @@ std::unique_ptr<X11Session> OpenX11Session(const X11Options& options, std::strin
 }
 
 ScreenBinding ProbeScreenBinding(std::string& error) {
-  // SDL told to use another video driver never meets the X visual.
+  // A video driver asked of SDL by name, its X11 one included, is SDL's.
   const char* driver = std::getenv("SDL_VIDEODRIVER");
-  if (driver != nullptr && *driver != '\0' && strcasecmp(driver, "x11") != 0) {
-    return ScreenBinding::kSdl;
-  }
+  if (driver != nullptr && *driver != '\0') return ScreenBinding::kSdl;
   std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
   // No X display: SDL looks for another and reports its own failure.
   if (!display) return ScreenBinding::kSdl;
@@ -284,6 +281,9 @@ std::unique_ptr<X11Session> OpenX11ScreenSession(const X11ScreenOptions& options
   if (!parts->canvas->Prepare(why)) return fail(why);
   parts->events = std::make_unique<X11Events>(display, window, parts->canvas.get(), parts->clock);
   parts->events->AcceptCloseRequests(protocols, delete_window);
+  const bool whole_screen =
+      options.area.right <= options.area.left || options.area.bottom <= options.area.top;
+  if (!options.windowed && whole_screen) parts->events->FollowScreen(root);
   return std::make_unique<X11Session>(std::move(parts));
 }
 

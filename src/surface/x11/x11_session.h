@@ -68,7 +68,8 @@ class X11Session {
 std::unique_ptr<X11Session> OpenX11Session(const X11Options& options, std::string& error);
 
 // Which binding shows the program's window on the display SDL would open:
-// SDL unless that is an X screen whose default visual SDL cannot draw in.
+// on an X screen our own window, unless SDL_VIDEODRIVER names a driver of
+// SDL's or the default visual is one only SDL can draw in; SDL elsewhere.
 // `error` is a one-line message when no binding can.
 ScreenBinding ProbeScreenBinding(std::string& error);
 
