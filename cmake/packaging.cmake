@@ -67,14 +67,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries the binary links (SDL2, SDL2_ttf, SDL2_mixer,
-# fontconfig, libpng, libX11...) are read off it by dpkg-shlibdeps; the list
+# fontconfig, zlib, libX11...) are read off it by dpkg-shlibdeps; the list
 # below is the floor when that tool is missing.
 find_program(ZT_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(ZT_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6, libstdc++6, libsdl2-2.0-0, libsdl2-ttf-2.0-0, libsdl2-mixer-2.0-0, libfontconfig1, libpng16-16, libx11-6")
+    "libc6, libstdc++6, libsdl2-2.0-0, libsdl2-ttf-2.0-0, libsdl2-mixer-2.0-0, libfontconfig1, zlib1g, libx11-6")
 endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-mincho")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "timgm6mb-soundfont, xscreensaver")

@@ -28,7 +28,7 @@ deb=$(scripts/package.sh | tail -n 1)
 echo "package: $deb"
 dpkg-deb --info "$deb"
 depends=$(dpkg-deb --field "$deb" Depends)
-for lib in libsdl2-2.0-0 libsdl2-ttf-2.0-0 libsdl2-mixer-2.0-0 libfontconfig1 libpng16-16 \
+for lib in libsdl2-2.0-0 libsdl2-ttf-2.0-0 libsdl2-mixer-2.0-0 libfontconfig1 zlib1g \
   libx11-6; do
   if grep -qw -- "$lib" <<<"$depends"; then ok "depends on $lib"; else bad "no dependency on $lib"; fi
 done

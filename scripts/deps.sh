@@ -12,7 +12,7 @@ set -euo pipefail
 run=(
   g++ make cmake pkg-config
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev
-  libfontconfig-dev libpng-dev libx11-dev
+  libfontconfig-dev zlib1g-dev libpng-dev libx11-dev
   fonts-ipafont-mincho timgm6mb-soundfont
 )
 # dpkg-shlibdeps reads the package's dependencies off the binary; CPack then

@@ -96,7 +96,58 @@ TEST_P(PngWriterTest, DecodesToTheSamePixelsAndTheSameBytesEveryTime) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, PngWriterTest,
                          ::testing::Values(PngCase{1, 1, false}, PngCase{333, 41, false},
-                                           PngCase{64, 64, true}, PngCase{257, 19, true}));
+                                           PngCase{64, 64, true}, PngCase{257, 19, true},
+                                           // Rows handed to zlib in several slices, and
+                                           // a row longer than a slice.
+                                           PngCase{700, 300, false}, PngCase{2001, 300, true},
+                                           PngCase{90001, 3, false}));
+
+// Half a backdrop and a line of changing colour over it.
+void Draw(LayeredCanvas& canvas) {
+  const int32_t width = canvas.Width(), height = canvas.Height();
+  canvas.SetPersistentDrawing(true);
+  canvas.FillRect(RectI{0, 0, width, height / 2}, canvas.CreateSolidBrush(0x804020));
+  canvas.SetPersistentDrawing(false);
+  canvas.Clear();
+  for (int32_t x = 0; x < width; ++x) canvas.SetPixelV(x, (x * 7) % height, 0x10E0F0 + x);
+}
+
+// A picture taken into the memory of an earlier one, of another size or
+// colour mode, is the picture taken afresh, and holds what is shown.
+TEST(TakePictureTest, AReusedPictureEqualsAFreshOne) {
+  struct Step {
+    int32_t width, height;
+    bool palette;
+  };
+  PngPicture reused;
+  for (const Step& step : {Step{97, 61, true}, Step{97, 61, false}, Step{31, 7, false},
+                           Step{40, 30, true}, Step{40, 30, true}}) {
+    CanvasConfig config;
+    config.width = step.width;
+    config.height = step.height;
+    config.bits_per_pixel = step.palette ? 8 : 32;
+    LayeredCanvas canvas(config, nullptr);
+    Draw(canvas);
+    TakePicture(canvas, reused);
+    const PngPicture fresh = TakePicture(canvas);
+    const std::string where = std::to_string(step.width) + "x" + std::to_string(step.height);
+    EXPECT_EQ(reused.width, fresh.width) << where;
+    EXPECT_EQ(reused.height, fresh.height) << where;
+    EXPECT_EQ(reused.pixels, fresh.pixels) << where;
+    EXPECT_EQ(reused.colormap, fresh.colormap) << where;
+    EXPECT_EQ(fresh.colormap.size(), step.palette ? 768u : 0u) << where;
+    if (step.palette) continue;
+    std::vector<uint8_t> shown;
+    for (int32_t y = 0; y < step.height; ++y) {
+      for (int32_t x = 0; x < step.width; ++x) {
+        const uint32_t c = canvas.ShownColor(x, y);
+        shown.insert(shown.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                                   static_cast<uint8_t>(c)});
+      }
+    }
+    EXPECT_EQ(fresh.pixels, shown) << where;
+  }
+}
 
 TEST(PngWriterFailureTest, AFolderThatIsNotThereIsReportedAndLeavesNoFile) {
   const fs::path missing = fs::temp_directory_path() / "zt-png-missing" / "deeper" / "x.png";

@@ -124,15 +124,25 @@ class RenderObserver : public SceneObserver {
       const size_t bytes = static_cast<size_t>(canvas_.Width()) *
                            static_cast<size_t>(canvas_.Height()) * (s.PaletteMode ? 1 : 3);
       FinishImages(bytes <= kTwoInFlightBytes ? 1 : 0);
-      auto write = [picture = TakePicture(canvas_), staged = staging_ / name,
-                    target = fs::path(*options_.render_dir) / name] {
-        std::string error;
-        if (!WritePng(picture, staged.string(), error)) return error;
-        // Whole into place: a link or file planted under
-        // the name is replaced, never written through.
-        std::error_code ec;
-        fs::rename(staged, target, ec);
-        return ec ? "cannot write " + target.string() : std::string();
+      // The memory of an image already written is used again.
+      PngPicture picture;
+      if (!spare_.empty()) {
+        picture = std::move(spare_.back());
+        spare_.pop_back();
+      }
+      TakePicture(canvas_, picture);
+      auto write = [picture = std::move(picture), staged = staging_ / name,
+                    target = fs::path(*options_.render_dir) / name]() mutable {
+        Written done;
+        if (WritePng(picture, staged.string(), done.error)) {
+          // Whole into place: a link or file planted under
+          // the name is replaced, never written through.
+          std::error_code ec;
+          fs::rename(staged, target, ec);
+          if (ec) done.error = "cannot write " + target.string();
+        }
+        done.picture = std::move(picture);
+        return done;
       };
       // Where no thread can be started the image is written when it is
       // waited for.
@@ -168,16 +178,22 @@ class RenderObserver : public SceneObserver {
   bool done_ = false;
   std::string head_;
   std::string status_line_;
+  struct Written {
+    std::string error;
+    PngPicture picture;  // handed back for the next image
+  };
+  std::vector<PngPicture> spare_;
   // Last, so that however the run ends the images in flight are finished
   // before anything they use goes away.
-  std::deque<std::future<std::string>> encoding_;
+  std::deque<std::future<Written>> encoding_;
 
   // Waits until at most `left` images are still being written.
   void FinishImages(size_t left) {
     while (encoding_.size() > left) {
-      const std::string error = encoding_.front().get();
+      Written done = encoding_.front().get();
       encoding_.pop_front();
-      if (!error.empty()) throw RenderFailed{error};
+      if (!done.error.empty()) throw RenderFailed{done.error};
+      spare_.push_back(std::move(done.picture));
     }
   }
 };

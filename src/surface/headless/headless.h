@@ -83,6 +83,8 @@ struct PngPicture {
   std::vector<uint8_t> colormap;  // RGB triples; empty in direct colour
 };
 PngPicture TakePicture(const LayeredCanvas& canvas);
+// The same into a picture kept from before, reusing its memory.
+void TakePicture(const LayeredCanvas& canvas, PngPicture& picture);
 
 // Writes a picture to a temporary name and renames it, so no half-written
 // image is left behind. The same picture always gives the same bytes.

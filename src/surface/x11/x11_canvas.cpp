@@ -222,7 +222,6 @@ int32_t X11Canvas::SetPixelsV(std::span<const PointI> points, ColorRef color, in
   XSetForeground(display_, gc_, PackPixel(layout_, XrgbFromColorRef(color)));
   XDrawPoints(display_, window_, gc_, points_.data(), static_cast<int>(points_.size()),
               CoordModeOrigin);
-  sent_bytes_ += points_.size() * sizeof(XPoint);
   return result;
 }
 
@@ -302,7 +301,6 @@ void X11Canvas::PutRect(const RectI& r) {
     image->byte_order = layout_.msb_first ? MSBFirst : LSBFirst;
     XPutImage(display_, window_, gc_, image.get(), 0, 0, r.left, r.top + top,
               static_cast<unsigned>(w), static_cast<unsigned>(rows));
-    sent_bytes_ += static_cast<uint64_t>(bytes_per_line) * static_cast<uint64_t>(rows);
   }
 }
 

@@ -71,8 +71,6 @@ class X11Canvas : public LayeredCanvas {
     LayeredCanvas::Resize(width, height);
     whole_ = true;
   }
-  // How much Present sent, in bytes of pixels and points, since the start.
-  uint64_t SentBytes() const { return sent_bytes_; }
   // Another colormap replaced the private one: the full-screen window,
   // which covers everything, takes it back.
   void ColormapLost();
@@ -109,7 +107,6 @@ class X11Canvas : public LayeredCanvas {
   // Nothing but spokes drawn since the last Present, all of them sent.
   bool only_points_ = true;
   bool had_overlay_ = false;  // at the last Present
-  uint64_t sent_bytes_ = 0;
 };
 
 }  // namespace zt

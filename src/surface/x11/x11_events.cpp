@@ -184,20 +184,24 @@ bool X11Events::DispatchOne() {
   return false;
 }
 
-void X11Events::Gather() { read_this_pump_ = false; }
+void X11Events::Gather() {
+  // A wait that just timed out saw nothing to read.
+  read_this_pump_ = idle_after_wait_;
+  idle_after_wait_ = false;
+}
 
 void X11Events::Present() {
-  if (canvas_ == nullptr) {
-    XFlush(display_);
-    return;
-  }
-  canvas_->Present();
-  // Xlib's flush also tries two reads; most pumps have nothing to send, and
-  // every wait flushes before it sleeps.
-  if (canvas_->SentBytes() != flushed_bytes_) {
-    flushed_bytes_ = canvas_->SentBytes();
-    XFlush(display_);
-  }
+  if (canvas_ != nullptr) canvas_->Present();
+  Flush();
+}
+
+void X11Events::Flush() {
+  // Xlib's flush also tries two reads of the connection; most pumps and
+  // waits have made no request since the last one.
+  const unsigned long next = XNextRequest(display_);
+  if (next == flushed_request_) return;
+  flushed_request_ = next;
+  XFlush(display_);
 }
 
 bool X11Events::Readable() const {
@@ -206,7 +210,7 @@ bool X11Events::Readable() const {
 }
 
 bool X11Events::WaitForNative(int64_t deadline_ms) {
-  XFlush(display_);
+  Flush();
   // Events not yet read wake the poll below.
   if (XEventsQueued(display_, QueuedAlready) > 0) return true;
   const int64_t left = deadline_ms - clock().MonotonicMs();
@@ -215,7 +219,11 @@ bool X11Events::WaitForNative(int64_t deadline_ms) {
   // Without the wake-up pipe a signal is noticed within one short slice.
   const int64_t slice = wake >= 0 ? 1000 : 50;
   pollfd p[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wake, POLLIN, 0}};
-  if (poll(p, wake >= 0 ? 2 : 1, static_cast<int>(std::min(left, slice))) <= 0) return false;
+  const int ready = poll(p, wake >= 0 ? 2 : 1, static_cast<int>(std::min(left, slice)));
+  if (ready <= 0) {
+    idle_after_wait_ = ready == 0;
+    return false;
+  }
   return p[1].revents != 0 || XEventsQueued(display_, QueuedAfterReading) > 0;
 }
 

@@ -55,12 +55,15 @@ class X11Events : public EventEngine {
   void Present() override;
   // Whether the connection has something to read, without reading it.
   bool Readable() const;
+  // Sends what was asked of the server since the last flush.
+  void Flush();
 
   Display* display_;
   Window window_;
   Window followed_root_ = 0;
   bool read_this_pump_ = false;
-  uint64_t flushed_bytes_ = 0;
+  bool idle_after_wait_ = false;
+  unsigned long flushed_request_ = 0;
   X11Canvas* canvas_;
   Atom wm_protocols_ = 0;
   Atom wm_delete_window_ = 0;
