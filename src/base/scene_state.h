@@ -50,12 +50,7 @@ class DepthGrid {
   bool Contains(int32_t x, int32_t y) const {
     return x >= 0 && y >= 0 && x < columns_ && y < rows_;
   }
-  int16_t& At(int32_t x, int32_t y) {
-    const size_t t = TileOf(x, y);
-    int16_t* tile = tiles_[t];
-    if (tile == nullptr) tile = Take(t);
-    return tile[CellOf(x, y)];
-  }
+  int16_t& At(int32_t x, int32_t y) { return TileCells(TileOf(x, y))[CellOf(x, y)]; }
   int16_t At(int32_t x, int32_t y) const {
     const int16_t* tile = tiles_[TileOf(x, y)];
     return tile == nullptr ? int16_t{0} : tile[CellOf(x, y)];
@@ -74,20 +69,32 @@ class DepthGrid {
   // Tiles in use this figure.
   size_t TilesUsed() const { return used_.size(); }
 
- private:
-  static constexpr int32_t kShift = 5;
-  static constexpr size_t kTile = size_t{1} << kShift;
-  static constexpr size_t kTileCells = kTile * kTile;
-  // Tiles are carved from chunks of 32 KB that are kept for later figures.
-  static constexpr size_t kTilesPerChunk = 16;
-
+  // For walks over many cells, which look a tile up only when they enter
+  // it: the tile of (x, y), its cells taken on first use, and the place of
+  // (x, y) in it. (x, y) must be inside.
   size_t TileOf(int32_t x, int32_t y) const {
     return (static_cast<size_t>(y) >> kShift) * tile_columns_ + (static_cast<size_t>(x) >> kShift);
   }
+  int16_t* TileCells(size_t t) {
+    int16_t* tile = tiles_[t];
+    return tile != nullptr ? tile : Take(t);
+  }
+  // Tiles are kTileSize cells square.
+  static constexpr int32_t kTileSize = 32;
+  // The tile of index t when taken, else nullptr.
+  int16_t* TakenTile(size_t t) const { return tiles_[t]; }
   static size_t CellOf(int32_t x, int32_t y) {
     return ((static_cast<size_t>(y) & (kTile - 1)) << kShift) |
            (static_cast<size_t>(x) & (kTile - 1));
   }
+
+ private:
+  static constexpr int32_t kShift = 5;
+  static constexpr size_t kTile = size_t{1} << kShift;
+  static_assert(kTile == kTileSize);
+  static constexpr size_t kTileCells = kTile * kTile;
+  // Tiles are carved from chunks of 32 KB that are kept for later figures.
+  static constexpr size_t kTilesPerChunk = 16;
   int16_t* Take(size_t t) {
     const size_t n = used_.size();
     if (n / kTilesPerChunk == chunks_.size()) {

@@ -7,6 +7,7 @@
 
 #include "app/form1.h"
 #include "base/scene_observer.h"
+#include "support/window_cells.h"
 #include "surface/headless/headless.h"
 #include "surface/random/random.h"
 
@@ -31,8 +32,9 @@ class Snapshots : public SceneObserver {
       }
     }
     // Spoke pixels are the cells the figure changed over the backdrop.
-    for (size_t i = 0; i < canvas_.WindowCells().size(); ++i) {
-      if (canvas_.WindowCells()[i] != canvas_.BackingCells()[i]) ++spoke_cells;
+    const std::vector<uint32_t> window = test::WindowCells(canvas_);
+    for (size_t i = 0; i < window.size(); ++i) {
+      if (window[i] != canvas_.BackingCells()[i]) ++spoke_cells;
     }
     EXPECT_EQ(s.PaletteMode, 1);
     if (figure == 5) throw ProgramExit{0};

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <random>
 #include <utility>
 #include <vector>
 
 #include "base/scene_state.h"
+#include "support/window_cells.h"
 #include "surface/canvas/layered_canvas.h"
 
 namespace zt {
@@ -67,6 +69,7 @@ TEST(SharedRowsTest, RandomFillsAndWritesMatchAPlainImage) {
           break;
         }
       }
+      if (op % 7 == 0) rows.Share();
       std::vector<uint32_t> copy;
       rows.CopyTo(copy);
       ASSERT_EQ(copy, plain.cells) << "round " << round << " op " << op;
@@ -94,6 +97,8 @@ TEST(SharedRowsTest, BandedBackdropsStaySmallAndDoNotGrow) {
       most = std::max(most, rows.StoredRows());
     }
     EXPECT_LE(rows.StoredRows(), kBands);
+    rows.Share();
+    EXPECT_EQ(rows.StoredRows(), 1);  // every row holds the same column bands
     EXPECT_EQ(rows.At(kW - 1, kH - 1), static_cast<uint32_t>(kBands - 1));
     EXPECT_EQ(rows.At(0, 0), 0u);
   }
@@ -148,8 +153,7 @@ TEST(LayeredCanvasSyncTest, ClearAndRefreshMakeTheWindowEqualTheBacking) {
           break;
         }
         default: {
-          const std::vector<uint32_t> before(canvas.WindowCells().begin(),
-                                             canvas.WindowCells().end());
+          const std::vector<uint32_t> before = test::WindowCells(canvas);
           canvas.TakeDirtyRects();
           const bool persistent = canvas.Persistent();
           if (rng() % 2 == 0) {
@@ -158,19 +162,98 @@ TEST(LayeredCanvasSyncTest, ClearAndRefreshMakeTheWindowEqualTheBacking) {
             canvas.Clear();
           }
           if (persistent) break;  // a persistent clear leaves the window alone
-          ASSERT_TRUE(std::ranges::equal(canvas.WindowCells(), canvas.BackingCells()))
-              << "bits " << bits << " op " << op;
+          const std::vector<uint32_t> after = test::WindowCells(canvas);
+          ASSERT_EQ(after, canvas.BackingCells()) << "bits " << bits << " op " << op;
           const std::vector<RectI> dirty = canvas.TakeDirtyRects();
           for (int32_t y = 0; y < kH; ++y) {
             for (int32_t x = 0; x < kW; ++x) {
               const size_t at = static_cast<size_t>(y) * kW + x;
-              if (before[at] != canvas.WindowCells()[at]) {
+              if (before[at] != after[at]) {
                 ASSERT_TRUE(Covered(dirty, x, y)) << x << "," << y << " op " << op;
               }
             }
           }
           break;
         }
+      }
+    }
+  }
+}
+
+// The window layer between syncs, against plain images of both layers: a
+// block taken while the backing has changed unseen shows the old picture,
+// blocks given back and drawn on again start from what shows, and a resize
+// with blocks held starts both layers over.
+TEST(LayeredCanvasSyncTest, WindowLayerFollowsPlainImagesOfBothLayers) {
+  for (const int bits : {32, 8}) {
+    LayeredCanvas canvas(Config(70, 45, bits), nullptr);
+    std::array<PaletteEntry, 256> palette{};
+    for (int i = 1; i < 256; ++i) palette[i] = {static_cast<uint8_t>(i), 7, 0, 0};
+    canvas.SetPaletteEntries(0, 256, palette.data());
+    canvas.RealizePalette();
+    PlainImage backing{70, 45, std::vector<uint32_t>(70 * 45, 0)}, window = backing;
+    std::mt19937 rng(5);
+    for (int op = 0; op < 600; ++op) {
+      const int32_t w = backing.width, h = backing.height;
+      const uint32_t level = 1 + rng() % 255;
+      const uint32_t cell = bits == 8 ? level : (level << 16) | (7 << 8);
+      PlainImage& target = canvas.Persistent() ? backing : window;
+      switch (rng() % 8) {
+        case 0:
+          canvas.SetPersistentDrawing(!canvas.Persistent());
+          break;
+        case 1:
+        case 2: {  // a short run of pixels, as a spoke writes them
+          const int32_t x = static_cast<int32_t>(rng() % w), y = static_cast<int32_t>(rng() % h);
+          std::vector<PointI> points;
+          for (int32_t i = 0; i < 20 && x + i < w; ++i) points.push_back({x + i, y + i / 3 % 2});
+          canvas.SetPixelsV(points, PackRgb(level, 7, 0), 0);
+          for (const PointI& p : points) {
+            if (p.y < h) target.cells[static_cast<size_t>(p.y) * w + p.x] = cell;
+          }
+          break;
+        }
+        case 3: {  // across block borders
+          const int32_t l = static_cast<int32_t>(rng() % w), t = static_cast<int32_t>(rng() % h);
+          const int32_t r = std::min(w, l + 1 + static_cast<int32_t>(rng() % 40));
+          const int32_t b = std::min(h, t + 1 + static_cast<int32_t>(rng() % 30));
+          canvas.SetOutlineStyle(5);
+          canvas.FillBox(static_cast<float>(l), static_cast<float>(t), static_cast<float>(r),
+                         static_cast<float>(b), PackRgb(level, 7, 0));
+          target.Fill(l, t, r, b, cell);
+          break;
+        }
+        case 4:
+        case 5:
+          if (rng() % 2 == 0 || !canvas.Persistent()) {
+            canvas.Persistent() ? canvas.Refresh() : canvas.Clear();
+            window = backing;
+          } else {
+            canvas.Clear();  // wipes the backing only
+            backing.cells.assign(backing.cells.size(), 0);
+          }
+          break;
+        case 6:
+          if (rng() % 8 == 0) {
+            const int32_t nw = 20 + static_cast<int32_t>(rng() % 60);
+            const int32_t nh = 20 + static_cast<int32_t>(rng() % 40);
+            canvas.Resize(nw, nh);
+            backing = PlainImage{nw, nh, std::vector<uint32_t>(static_cast<size_t>(nw * nh), 0)};
+            window = backing;
+          }
+          break;
+        default:
+          break;
+      }
+      ASSERT_EQ(test::WindowCells(canvas), window.cells) << "bits " << bits << " op " << op;
+      ASSERT_EQ(canvas.BackingCells(), backing.cells) << "bits " << bits << " op " << op;
+    }
+    std::vector<uint32_t> shown(static_cast<size_t>(window.width));
+    for (int32_t y = 0; y < window.height; ++y) {
+      canvas.ShownRow(y, 0, window.width, shown.data());
+      for (int32_t x = 0; x < window.width; ++x) {
+        const uint32_t c = window.cells[static_cast<size_t>(y) * window.width + x];
+        ASSERT_EQ(shown[static_cast<size_t>(x)], bits == 8 && c != 0 ? (c << 16) | (7 << 8) : c);
       }
     }
   }
@@ -200,13 +283,13 @@ TEST(LayeredCanvasSyncTest, SameColourAfterANewPaletteTakesTheNewIndex) {
   canvas.RealizePalette();
   const ColorRef red = PackRgb(210, 0, 0);
   canvas.SetPixelV(1, 1, red);
-  EXPECT_EQ(canvas.WindowCells()[1 * 16 + 1], 5u);
+  EXPECT_EQ(test::WindowCell(canvas, 1, 1), 5u);
   palette[5] = {0, 0, 0, 0};
   palette[9] = {205, 5, 0, 0};
   canvas.SetPaletteEntries(0, 256, palette.data());
   canvas.RealizePalette();
   canvas.SetPixelV(2, 2, red);
-  EXPECT_EQ(canvas.WindowCells()[2 * 16 + 2], 9u);
+  EXPECT_EQ(test::WindowCell(canvas, 2, 2), 9u);
 }
 
 // A batch of pixel writes is a run of single writes: same cells, same
@@ -231,14 +314,14 @@ TEST(LayeredCanvasSyncTest, BatchedPixelWritesEqualSingleOnes) {
         for (const PointI& p : points) expected = single.SetPixelV(p.x, p.y, color);
         EXPECT_EQ(batched.SetPixelsV(points, color, -7), expected) << bits << " round " << round;
       }
-      EXPECT_TRUE(std::ranges::equal(single.WindowCells(), batched.WindowCells())) << bits;
+      EXPECT_EQ(test::WindowCells(single), test::WindowCells(batched)) << bits;
       EXPECT_EQ(single.BackingCells(), batched.BackingCells()) << bits;
       EXPECT_EQ(single.TakeDirtyRects(), batched.TakeDirtyRects()) << bits;
       for (LayeredCanvas* canvas : {&single, &batched}) {
         canvas->SetPersistentDrawing(false);
         canvas->Clear();
       }
-      EXPECT_TRUE(std::ranges::equal(single.WindowCells(), batched.WindowCells())) << bits;
+      EXPECT_EQ(test::WindowCells(single), test::WindowCells(batched)) << bits;
     }
   }
 }

@@ -5,6 +5,8 @@
 #include <array>
 #include <vector>
 
+#include "support/window_cells.h"
+
 namespace zt {
 namespace {
 
@@ -102,7 +104,7 @@ TEST(LayeredCanvasTest, PixelsKeepTheirIndexWhenThePaletteChanges) {
   canvas.SetPaletteEntries(0, 256, palette.data());
   canvas.RealizePalette();
   canvas.SetPixelV(4, 4, PackRgb(101, 3, 0));
-  EXPECT_EQ(canvas.WindowCells()[4 * 200 + 4], 101u);
+  EXPECT_EQ(test::WindowCell(canvas, 4, 4), 101u);
   EXPECT_EQ(canvas.ShownColor(4, 4), 0x650000u);
   canvas.TakeDirtyRects();
 
@@ -111,13 +113,13 @@ TEST(LayeredCanvasTest, PixelsKeepTheirIndexWhenThePaletteChanges) {
   // Loaded but not realised: the screen still shows the old colours.
   EXPECT_EQ(canvas.ShownColor(4, 4), 0x650000u);
   EXPECT_EQ(canvas.RealizePalette(), 255);  // entry 0 stayed black
-  EXPECT_EQ(canvas.WindowCells()[4 * 200 + 4], 101u);
+  EXPECT_EQ(test::WindowCell(canvas, 4, 4), 101u);
   EXPECT_EQ(canvas.ShownColor(4, 4), 0x006500u);
   // Every pixel may have changed colour, so everything is shown again.
   EXPECT_TRUE(Covered(canvas.TakeDirtyRects(), 199, 149));
   // New colours are matched against the new palette.
   canvas.SetPixelV(5, 5, PackRgb(0, 50, 0));
-  EXPECT_EQ(canvas.WindowCells()[5 * 200 + 5], 50u);
+  EXPECT_EQ(test::WindowCell(canvas, 5, 5), 50u);
   uint32_t row[3];
   canvas.ShownRow(4, 3, 6, row);
   EXPECT_EQ(row[0], 0u);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <unordered_map>
 
 #include "base/numeric.h"
 
@@ -97,9 +98,15 @@ void SharedRows::Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, 
   // An entry whose users all lie in the filled rows is changed in place;
   // others are copied first, once per entry, and their users in the range
   // move to the copy together.
-  users_.assign(rows_.size(), 0);
-  for (int32_t y = top; y < bottom; ++y) ++users_[ids_[static_cast<size_t>(y)]];
-  remap_.assign(rows_.size(), kNone);
+  // The scratch tables stay all 0 and kNone between calls, so a fill costs
+  // its rows, not every entry held.
+  users_.resize(rows_.size(), 0);
+  remap_.resize(rows_.size(), kNone);
+  touched_.clear();
+  for (int32_t y = top; y < bottom; ++y) {
+    const uint32_t id = ids_[static_cast<size_t>(y)];
+    if (users_[id]++ == 0) touched_.push_back(id);
+  }
   const bool whole = left == 0 && right == width_;
   uint32_t uniform = kNone;  // a whole-width fill makes every row the same
   for (int32_t y = top; y < bottom; ++y) {
@@ -131,6 +138,43 @@ void SharedRows::Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, 
     id = next;
     Release(old);
   }
+  for (uint32_t id : touched_) {
+    users_[id] = 0;
+    remap_[id] = kNone;
+  }
+}
+
+void SharedRows::Share() {
+  std::unordered_map<uint64_t, uint32_t> first;  // content hash -> first entry with it
+  std::vector<uint32_t> to(rows_.size());
+  bool any = false;
+  for (uint32_t id = 0; id < rows_.size(); ++id) {
+    to[id] = id;
+    if (refs_[id] == 0) continue;
+    const std::vector<uint32_t>& cells = rows_[id];
+    // FNV-1a over the cells, or over the colour of a one-colour row.
+    uint64_t hash = cells.empty() ? 0x9E3779B97F4A7C15u : 0xCBF29CE484222325u;
+    for (uint32_t c : cells.empty() ? std::span<const uint32_t>(&colour_[id], 1) : cells) {
+      hash = (hash ^ c) * 0x100000001B3u;
+    }
+    const auto [it, inserted] = first.emplace(hash, id);
+    if (inserted) continue;
+    const uint32_t other = it->second;
+    const bool same = cells.empty() ? rows_[other].empty() && colour_[other] == colour_[id]
+                                    : rows_[other] == cells;
+    if (same) {
+      to[id] = other;
+      any = true;
+    }
+  }
+  if (!any) return;
+  for (uint32_t& id : ids_) {
+    const uint32_t target = to[id];
+    if (target == id) continue;
+    ++refs_[target];
+    Release(id);
+    id = target;
+  }
 }
 
 void SharedRows::CopyTo(std::vector<uint32_t>& out) const {
@@ -148,10 +192,6 @@ LayeredCanvas::LayeredCanvas(const CanvasConfig& config, TextRasterizer* text)
 void LayeredCanvas::Resize(int32_t width, int32_t height) {
   config_.width = std::max(width, 1);
   config_.height = std::max(height, 1);
-  // Whatever memory held the window layer is left as it is: the picture
-  // starts over.
-  window_ = nullptr;
-  owned_window_ = ImageBuffer<uint32_t>();
   SizeLayers();
   const std::string text = std::move(overlay_text_);
   overlay_text_.clear();
@@ -160,46 +200,49 @@ void LayeredCanvas::Resize(int32_t width, int32_t height) {
 }
 
 void LayeredCanvas::SizeLayers() {
-  const size_t cells = static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height);
   backing_.Reset(config_.width, config_.height, 0);
+  shown_rows_.Reset(config_.width, config_.height, 0);
   backing_view_valid_ = false;
-  AllocateWindow(cells);
+  backing_changed_ = false;
   tiles_x_ = (config_.width + kTile - 1) / kTile;
   tiles_y_ = (config_.height + kTile - 1) / kTile;
   dirty_tiles_.assign(static_cast<size_t>(tiles_x_) * static_cast<size_t>(tiles_y_), 0);
-  sync_x_ = (config_.width + kSyncTile - 1) / kSyncTile;
-  sync_y_ = (config_.height + kSyncTile - 1) / kSyncTile;
-  diverged_.assign(static_cast<size_t>(sync_x_) * static_cast<size_t>(sync_y_), 0);
+  blocks_x_ = static_cast<int32_t>((static_cast<uint32_t>(config_.width) + kBlock - 1) / kBlock);
+  blocks_y_ = static_cast<int32_t>((static_cast<uint32_t>(config_.height) + kBlock - 1) / kBlock);
+  const size_t blocks = static_cast<size_t>(blocks_x_) * static_cast<size_t>(blocks_y_);
+  for (size_t b : live_) spare_.push_back(blocks_[b]);
+  live_.clear();
+  blocks_.assign(blocks, nullptr);
+  changed_.assign(blocks, 0);
   MarkAllDirty();
 }
 
-void LayeredCanvas::AllocateWindow(size_t cells) {
-  owned_window_ = ImageBuffer<uint32_t>(std::max<size_t>(cells, 1));
-  window_ = owned_window_.data();
-}
-
-void LayeredCanvas::UseWindowStorage(uint32_t* pixels) {
-  const size_t cells = static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height);
-  if (pixels == nullptr) {
-    if (!owned_window_.empty()) return;
-    uint32_t* attached = window_;
-    AllocateWindow(cells);
-    std::copy_n(attached, cells, window_);
-    return;
+uint32_t* LayeredCanvas::TakeBlock(size_t b) {
+  if (spare_.empty()) {
+    chunks_.push_back(std::make_unique_for_overwrite<uint32_t[]>(kBlocksPerChunk * kBlockCells));
+    for (size_t i = kBlocksPerChunk; i-- > 0;) {
+      spare_.push_back(chunks_.back().get() + i * kBlockCells);
+    }
   }
-  if (PaletteMode() || pixels == window_) return;
-  std::copy_n(window_, cells, pixels);
-  owned_window_ = ImageBuffer<uint32_t>();
-  window_ = pixels;
-}
-
-void LayeredCanvas::DropWindowStorage() {
-  if (!owned_window_.empty()) return;
-  AllocateWindow(static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height));
-  std::fill(diverged_.begin(), diverged_.end(), uint8_t{1});
-  any_diverged_ = true;
-  SyncWindow();
-  MarkAllDirty();
+  uint32_t* cells = spare_.back();
+  spare_.pop_back();
+  const auto bx = static_cast<int32_t>(b % static_cast<size_t>(blocks_x_));
+  const auto by = static_cast<int32_t>(b / static_cast<size_t>(blocks_x_));
+  const int32_t left = bx * static_cast<int32_t>(kBlock);
+  const int32_t top = by * static_cast<int32_t>(kBlock);
+  const int32_t right = std::min(left + static_cast<int32_t>(kBlock), config_.width);
+  const int32_t bottom = std::min(top + static_cast<int32_t>(kBlock), config_.height);
+  if (right - left == static_cast<int32_t>(kBlock)) {
+    shown_rows_.CopySpans<kBlock>(left, top, bottom, cells);
+  } else {
+    // Cells beyond the canvas edge stay unset: nothing reads them.
+    for (int32_t y = top; y < bottom; ++y) {
+      shown_rows_.CopyRow(y, left, right, cells + static_cast<size_t>(y - top) * kBlock);
+    }
+  }
+  blocks_[b] = cells;
+  live_.push_back(b);
+  return cells;
 }
 
 int32_t LayeredCanvas::ShowCursor(bool show) {
@@ -233,41 +276,26 @@ void LayeredCanvas::MarkDirty(int32_t left, int32_t top, int32_t right, int32_t 
   any_dirty_ = true;
 }
 
-void LayeredCanvas::MarkDiverged(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  if (left >= right || top >= bottom) return;
-  for (int32_t ty = top / kSyncTile; ty <= (bottom - 1) / kSyncTile; ++ty) {
-    uint8_t* row = diverged_.data() + static_cast<size_t>(ty) * sync_x_;
-    std::fill(row + left / kSyncTile, row + (right - 1) / kSyncTile + 1, uint8_t{1});
-  }
-  any_diverged_ = true;
-}
-
 void LayeredCanvas::SyncWindow() {
-  if (!any_diverged_) return;
-  const int32_t width = config_.width;
-  for (int32_t ty = 0; ty < sync_y_; ++ty) {
-    uint8_t* flags = diverged_.data() + static_cast<size_t>(ty) * sync_x_;
-    const int32_t top = ty * kSyncTile;
-    const int32_t bottom = std::min(top + kSyncTile, config_.height);
-    int32_t tx = 0;
-    while (tx < sync_x_) {
-      if (!flags[tx]) {
-        ++tx;
-        continue;
-      }
-      int32_t end = tx;
-      while (end < sync_x_ && flags[end]) flags[end++] = 0;
-      const int32_t left = tx * kSyncTile;
-      const int32_t right = std::min(end * kSyncTile, width);
-      for (int32_t y = top; y < bottom; ++y) {
-        const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width);
-        backing_.CopyRow(y, left, right, window_ + at + left);
-      }
-      MarkDirty(left, top, right, bottom);
-      tx = end;
-    }
+  for (size_t b : live_) {
+    spare_.push_back(blocks_[b]);
+    blocks_[b] = nullptr;
+    const size_t bx = b % static_cast<size_t>(blocks_x_), by = b / static_cast<size_t>(blocks_x_);
+    dirty_tiles_[by * kBlock / kTile * static_cast<size_t>(tiles_x_) + bx * kBlock / kTile] = 1;
+    any_dirty_ = true;
   }
-  any_diverged_ = false;
+  live_.clear();
+  if (!backing_changed_) return;
+  backing_.Share();
+  shown_rows_ = backing_;
+  backing_changed_ = false;
+  for (size_t b = 0; b < changed_.size(); ++b) {
+    if (changed_[b] == 0) continue;
+    changed_[b] = 0;
+    const size_t bx = b % static_cast<size_t>(blocks_x_), by = b / static_cast<size_t>(blocks_x_);
+    dirty_tiles_[by * kBlock / kTile * static_cast<size_t>(tiles_x_) + bx * kBlock / kTile] = 1;
+    any_dirty_ = true;
+  }
 }
 
 std::vector<RectI> LayeredCanvas::TakeDirtyRects() {
@@ -330,23 +358,37 @@ void LayeredCanvas::FillCells(int32_t left, int32_t top, int32_t right, int32_t 
   if (left >= right || top >= bottom) return;
   if (persistent_) {
     backing_.Fill(left, top, right, bottom, cell);
-    backing_view_valid_ = false;
-  } else {
-    for (int32_t y = top; y < bottom; ++y) {
-      uint32_t* row = window_ + static_cast<std::ptrdiff_t>(y) * config_.width;
-      std::fill(row + left, row + right, cell);
-    }
-    MarkDirty(left, top, right, bottom);
+    MarkChanged(left, top, right, bottom);
+    return;
   }
-  MarkDiverged(left, top, right, bottom);
+  for (int32_t y = top; y < bottom; ++y) {
+    const auto uy = static_cast<uint32_t>(y);
+    for (int32_t x = left; x < right;) {
+      const auto ux = static_cast<uint32_t>(x);
+      const int32_t end = std::min(right, static_cast<int32_t>((ux / kBlock + 1) * kBlock));
+      std::fill_n(Block(BlockOf(ux, uy)) + CellOf(ux, uy), end - x, cell);
+      x = end;
+    }
+  }
+  MarkDirty(left, top, right, bottom);
+}
+
+void LayeredCanvas::MarkChanged(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  BackingChanged();
+  if (left >= right || top >= bottom) return;
+  for (uint32_t by = static_cast<uint32_t>(top) / kBlock;
+       by <= static_cast<uint32_t>(bottom - 1) / kBlock; ++by) {
+    uint8_t* row = changed_.data() + by * static_cast<size_t>(blocks_x_);
+    std::fill(row + static_cast<uint32_t>(left) / kBlock,
+              row + static_cast<uint32_t>(right - 1) / kBlock + 1, uint8_t{1});
+  }
 }
 
 void LayeredCanvas::Clear() {
   if (persistent_) {
     backing_.Fill(0, 0, config_.width, config_.height,
                   CellFor(PackRgb(back_color_.red, back_color_.green, back_color_.blue)));
-    backing_view_valid_ = false;
-    MarkDiverged(0, 0, config_.width, config_.height);
+    MarkChanged(0, 0, config_.width, config_.height);
   } else {
     SyncWindow();
   }
@@ -389,48 +431,36 @@ int32_t LayeredCanvas::SetPixelV(int32_t x, int32_t y, ColorRef color) {
   if (ux >= static_cast<uint32_t>(config_.width) || uy >= static_cast<uint32_t>(config_.height)) {
     return 0;
   }
-  if (persistent_ || PaletteMode()) {
-    PutCellSlow(x, y, color);
-    return 1;
-  }
-  // The spokes' path, once per pixel: kept free of everything else.
-  window_[static_cast<size_t>(uy) * static_cast<size_t>(config_.width) + ux] =
-      XrgbFromColorRef(color);
-  dirty_tiles_[(uy / kTile) * static_cast<uint32_t>(tiles_x_) + ux / kTile] = 1;
-  diverged_[(uy / kSyncTile) * static_cast<uint32_t>(sync_x_) + ux / kSyncTile] = 1;
-  any_dirty_ = true;
-  any_diverged_ = true;
+  PutCellSlow(x, y, color);
   return 1;
 }
 
 int32_t LayeredCanvas::SetPixelsV(std::span<const PointI> points, ColorRef color, int32_t none) {
   if (points.empty()) return none;
-  if (persistent_ || PaletteMode()) return Canvas::SetPixelsV(points, color, none);
+  if (persistent_) return Canvas::SetPixelsV(points, color, none);
+  // The spokes' path: a spoke's pixels mostly follow each other within a
+  // block, so the block and its presentation tile are looked up once per run.
   const uint32_t cell = CellFor(color);
   const auto width = static_cast<uint32_t>(config_.width);
   const auto height = static_cast<uint32_t>(config_.height);
-  const auto tiles_x = static_cast<uint32_t>(tiles_x_);
-  const auto sync_x = static_cast<uint32_t>(sync_x_);
-  uint32_t* window = window_;
-  uint8_t* dirty = dirty_tiles_.data();
-  uint8_t* diverged = diverged_.data();
+  size_t at = SIZE_MAX;
+  uint32_t* cells = nullptr;
   int32_t result = none;
-  bool wrote = false;
   for (const PointI& p : points) {
     const auto ux = static_cast<uint32_t>(p.x), uy = static_cast<uint32_t>(p.y);
     if (ux >= width || uy >= height) {
       result = 0;
       continue;
     }
-    window[static_cast<size_t>(uy) * width + ux] = cell;
-    dirty[(uy / kTile) * tiles_x + ux / kTile] = 1;
-    diverged[(uy / kSyncTile) * sync_x + ux / kSyncTile] = 1;
+    const size_t b = BlockOf(ux, uy);
+    if (b != at) {
+      at = b;
+      cells = Block(b);
+      dirty_tiles_[(uy / kTile) * static_cast<uint32_t>(tiles_x_) + ux / kTile] = 1;
+      any_dirty_ = true;
+    }
+    cells[CellOf(ux, uy)] = cell;
     result = 1;
-    wrote = true;
-  }
-  if (wrote) {
-    any_dirty_ = true;
-    any_diverged_ = true;
   }
   return result;
 }
@@ -454,37 +484,39 @@ void LayeredCanvas::Print(std::string_view text) {
   const int32_t y0 = static_cast<int32_t>(std::floor(current_y_));
   const Rgb fore = UnpackRgb(fore_color_);
   const uint32_t fore_cell = CellFor(fore_color_);
-  if (persistent_) backing_view_valid_ = false;
   for (int32_t my = 0; my < mask_.height; ++my) {
     const int32_t y = y0 + my;
     if (y < 0 || y >= config_.height) continue;
-    uint32_t* target =
-        persistent_ ? backing_.MutableRow(y) : window_ + static_cast<size_t>(y) * config_.width;
+    uint32_t* row = persistent_ ? backing_.MutableRow(y) : nullptr;
     for (int32_t mx = 0; mx < mask_.width; ++mx) {
       const int32_t x = x0 + mx;
       if (x < 0 || x >= config_.width) continue;
       const uint32_t a = mask_.alpha[static_cast<size_t>(my) * mask_.width + mx];
       if (a == 0) continue;
-      const size_t at = static_cast<size_t>(x);
+      const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
+      uint32_t& target = row != nullptr ? row[ux] : Block(BlockOf(ux, uy))[CellOf(ux, uy)];
       if (PaletteMode()) {
-        if (a >= 128) target[at] = fore_cell;
+        if (a >= 128) target = fore_cell;
         continue;
       }
-      const uint32_t under = target[at];
+      const uint32_t under = target;
       auto mix = [a](uint32_t from, uint32_t to) {
         return (from * (255 - a) + to * a + 127) / 255;
       };
       const uint32_t r = mix((under >> 16) & 0xFF, fore.red);
       const uint32_t g = mix((under >> 8) & 0xFF, fore.green);
       const uint32_t b = mix(under & 0xFF, fore.blue);
-      target[at] = Xrgb(r, g, b);
+      target = Xrgb(r, g, b);
     }
   }
   const int32_t left = std::max(x0, 0), top = std::max(y0, 0);
   const int32_t right = std::min(x0 + mask_.width, config_.width);
   const int32_t bottom = std::min(y0 + mask_.height, config_.height);
-  if (!persistent_) MarkDirty(left, top, right, bottom);
-  MarkDiverged(left, top, right, bottom);
+  if (persistent_) {
+    MarkChanged(left, top, right, bottom);
+  } else {
+    MarkDirty(left, top, right, bottom);
+  }
   // Like a line printed on a form: the next print starts below, at the left.
   current_x_ = 0;
   current_y_ += static_cast<float>(mask_.height);
@@ -517,20 +549,41 @@ const std::vector<uint32_t>& LayeredCanvas::BackingCells() const {
 }
 
 uint32_t LayeredCanvas::ShownColor(int32_t x, int32_t y) const {
-  const uint32_t cell = window_[static_cast<size_t>(y) * config_.width + x];
+  const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
+  const uint32_t* cells = blocks_[BlockOf(ux, uy)];
+  const uint32_t cell = cells != nullptr ? cells[CellOf(ux, uy)] : shown_rows_.At(x, y);
   if (!PaletteMode()) return cell;
   const PaletteEntry& e = realized_[cell & 0xFF];
   return Xrgb(e.red, e.green, e.blue);
 }
 
+void LayeredCanvas::WindowCellRow(int32_t y, int32_t x0, int32_t x1, uint32_t* out) const {
+  const auto uy = static_cast<uint32_t>(y);
+  // Runs of blocks that show the backing come from it in one piece.
+  int32_t x = x0;
+  while (x < x1) {
+    const auto ux = static_cast<uint32_t>(x);
+    const size_t b = BlockOf(ux, uy);
+    const int32_t block_end = std::min(x1, static_cast<int32_t>((ux / kBlock + 1) * kBlock));
+    if (const uint32_t* cells = blocks_[b]; cells != nullptr) {
+      std::copy(cells + CellOf(ux, uy), cells + CellOf(ux, uy) + (block_end - x), out + (x - x0));
+      x = block_end;
+      continue;
+    }
+    int32_t end = block_end;
+    for (size_t next = b + 1; end < x1 && blocks_[next] == nullptr; ++next) {
+      end = std::min(x1, end + static_cast<int32_t>(kBlock));
+    }
+    shown_rows_.CopyRow(y, x, end, out + (x - x0));
+    x = end;
+  }
+}
+
 void LayeredCanvas::ShownRow(int32_t y, int32_t x0, int32_t x1, uint32_t* out) const {
-  const uint32_t* row = window_ + static_cast<size_t>(y) * config_.width;
-  if (!PaletteMode()) {
-    // With the window layer in the framebuffer the row is already there.
-    if (out != row + x0) std::copy(row + x0, row + x1, out);
-  } else {
+  WindowCellRow(y, x0, x1, out);
+  if (PaletteMode()) {
     for (int32_t x = x0; x < x1; ++x) {
-      const PaletteEntry& e = realized_[row[x] & 0xFF];
+      const PaletteEntry& e = realized_[out[x - x0] & 0xFF];
       out[x - x0] = Xrgb(e.red, e.green, e.blue);
     }
   }

@@ -2,14 +2,16 @@
 // The window's two layers as CPU images, shared by every binding: a
 // persistent backing image and the window image that is shown. On an 8-bit
 // display both hold palette indexes, shown through the realised palette.
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "base/image_buffer.h"
 #include "surface/platform.h"
 #include "surface/text_rasterizer.h"
 
@@ -26,12 +28,30 @@ class SharedRows {
   int32_t Height() const { return static_cast<int32_t>(ids_.size()); }
   // Copies columns [left, right) of row y to `out`.
   void CopyRow(int32_t y, int32_t left, int32_t right, uint32_t* out) const;
+  // Copies the kSpan columns from `left` of rows [top, bottom) to `out`, one
+  // row after another; the columns must be inside.
+  template <size_t kSpan>
+  void CopySpans(int32_t left, int32_t top, int32_t bottom, uint32_t* out) const {
+    for (int32_t y = top; y < bottom; ++y, out += kSpan) {
+      const uint32_t id = ids_[static_cast<size_t>(y)];
+      const std::vector<uint32_t>& row = rows_[id];
+      if (row.empty()) {
+        std::fill_n(out, kSpan, colour_[id]);
+      } else {
+        std::memcpy(out, row.data() + left, kSpan * sizeof(uint32_t));  // inlined, unlike copy_n
+      }
+    }
+  }
   uint32_t At(int32_t x, int32_t y) const;
   // Row y, no longer shared with any other.
   uint32_t* MutableRow(int32_t y);
   // Fills columns [left, right) of rows [top, bottom); rows that shared
   // their content before still share it afterwards. Bounds must be inside.
   void Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell);
+  // Rows that came to hold the same cells share them again (a backdrop of
+  // column bands painted over one of row bands leaves every row its own copy
+  // of one content).
+  void Share();
   // Distinct row contents held, and those of them stored cell by cell.
   int32_t StoredRows() const { return static_cast<int32_t>(rows_.size() - free_.size()); }
   int32_t ExpandedRows() const;
@@ -52,6 +72,7 @@ class SharedRows {
   std::vector<uint32_t> free_;               // entries with no user, storage released
   std::vector<uint32_t> remap_;              // scratch of Fill: old entry -> new entry
   std::vector<uint32_t> users_;              // scratch of Fill: filled rows per entry
+  std::vector<uint32_t> touched_;            // scratch of Fill: the entries counted
 };
 
 struct CanvasConfig {
@@ -107,10 +128,11 @@ class LayeredCanvas : public Canvas {
   int32_t Width() const { return config_.width; }
   int32_t Height() const { return config_.height; }
   bool PaletteMode() const { return config_.bits_per_pixel == 8; }
-  // Raw cells: 0x00RRGGBB in direct colour, a palette index otherwise.
-  std::span<const uint32_t> WindowCells() const {
-    return {window_, static_cast<size_t>(config_.width) * static_cast<size_t>(config_.height)};
-  }
+  // Fills `out` with the raw cells of the window layer's row y, columns
+  // [x0, x1): 0x00RRGGBB in direct colour, a palette index otherwise.
+  void WindowCellRow(int32_t y, int32_t x0, int32_t x1, uint32_t* out) const;
+  // Blocks of the window layer held apart from the backing image.
+  size_t WindowBlocksHeld() const { return live_.size(); }
   // A copy of the backing image, kept until the backing next changes.
   const std::vector<uint32_t>& BackingCells() const;
   int32_t BackingStoredRows() const { return backing_.StoredRows(); }
@@ -141,16 +163,6 @@ class LayeredCanvas : public Canvas {
 
  protected:
   void MarkAllDirty();
-  // Keeps the window layer in `pixels` (Width() x Height() tightly packed
-  // 0x00RRGGBB, such as a window's own framebuffer) instead of a private
-  // image, so the picture is not held twice; what is shown now is carried
-  // over. nullptr goes back to a private image, copied from the attached
-  // memory, which must still be valid. Direct colour only.
-  void UseWindowStorage(uint32_t* pixels);
-  // The attached memory went away unread: a private image again, rebuilt
-  // from the backing image (the transient drawing is lost).
-  void DropWindowStorage();
-  bool WindowStorageAttached() const { return owned_window_.empty(); }
 
  private:
   // The cell value a colour is stored as: itself, or its nearest palette index.
@@ -161,27 +173,40 @@ class LayeredCanvas : public Canvas {
   uint32_t PaletteCellFor(ColorRef color);
   void FillCells(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell);
   void MarkDirty(int32_t left, int32_t top, int32_t right, int32_t bottom);
-  void MarkDiverged(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  // The backing image changed in the rectangle: shown at the next sync.
+  void MarkChanged(int32_t left, int32_t top, int32_t right, int32_t bottom);
   // (x, y) must lie on the canvas.
   void PutCell(int32_t x, int32_t y, uint32_t cell) {
     const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
-    const size_t at = static_cast<size_t>(uy) * static_cast<size_t>(config_.width) + ux;
     if (persistent_) {
       backing_.MutableRow(y)[ux] = cell;
-      backing_view_valid_ = false;
+      BackingChanged();
+      changed_[BlockOf(ux, uy)] = 1;
     } else {
-      window_[at] = cell;
+      Block(BlockOf(ux, uy))[CellOf(ux, uy)] = cell;
       dirty_tiles_[(uy / kTile) * static_cast<uint32_t>(tiles_x_) + ux / kTile] = 1;
       any_dirty_ = true;
     }
-    diverged_[(uy / kSyncTile) * static_cast<uint32_t>(sync_x_) + ux / kSyncTile] = 1;
-    any_diverged_ = true;
   }
   [[gnu::noinline]] void PutCellSlow(int32_t x, int32_t y, ColorRef color);
-  // Makes the window equal to the backing image, copying only the blocks
-  // where the two may differ.
+  size_t BlockOf(uint32_t x, uint32_t y) const {
+    return static_cast<size_t>(y / kBlock) * static_cast<size_t>(blocks_x_) + x / kBlock;
+  }
+  static size_t CellOf(uint32_t x, uint32_t y) { return (y % kBlock) * kBlock + x % kBlock; }
+  // The cells of block b of the window layer, taken on first use and filled
+  // with what it showed until then.
+  uint32_t* Block(size_t b) {
+    uint32_t* cells = blocks_[b];
+    return cells != nullptr ? cells : TakeBlock(b);
+  }
+  uint32_t* TakeBlock(size_t b);
+  void BackingChanged() {
+    backing_view_valid_ = false;
+    backing_changed_ = true;
+  }
+  // Makes the window equal to the backing image: the blocks held apart are
+  // given back and the backing image becomes what shows through.
   void SyncWindow();
-  void AllocateWindow(size_t cells);
   void SizeLayers();
   void CompositeOverlay(int32_t y, int32_t x0, int32_t x1, uint32_t* out) const;
 
@@ -189,23 +214,32 @@ class LayeredCanvas : public Canvas {
   CanvasConfig config_;
   TextRasterizer* text_;
   SharedRows backing_;
-  // Untouched until drawn on, or until the image moves into a framebuffer.
-  ImageBuffer<uint32_t> owned_window_;
-  uint32_t* window_ = nullptr;
   mutable std::vector<uint32_t> backing_view_;
   mutable bool backing_view_valid_ = false;
   int32_t tiles_x_ = 0, tiles_y_ = 0;
   std::vector<uint8_t> dirty_tiles_;
   bool any_dirty_ = false;
-  // Blocks where drawing on either layer may have made the window differ
-  // from the backing image since they were last made equal. A figure covers
-  // a fraction of the screen, so clearing it copies that much, not the whole
-  // image; the blocks are smaller than the presentation tiles because a thin
-  // curve touches many tiles without filling them.
-  static constexpr int kSyncTile = 16;
-  int32_t sync_x_ = 0, sync_y_ = 0;
-  std::vector<uint8_t> diverged_;
-  bool any_diverged_ = false;
+
+  // The window layer is the backing image as it was at the last sync
+  // (`shown_rows_`, shared rows like the backing, so a copy costs little) with
+  // the blocks drawn on since held apart. A figure covers a fraction of the
+  // screen: the window costs what is drawn, and a clear gives those blocks
+  // back instead of copying an image. The blocks are smaller than the
+  // presentation tiles because a thin curve touches many tiles without
+  // filling them.
+  static constexpr uint32_t kBlock = 16;
+  static constexpr size_t kBlockCells = size_t{kBlock} * kBlock;
+  static constexpr size_t kBlocksPerChunk = 64;
+  SharedRows shown_rows_;
+  int32_t blocks_x_ = 0, blocks_y_ = 0;
+  std::vector<uint32_t*> blocks_;  // per block: its cells, or nullptr while it shows `shown_rows_`
+  std::vector<size_t> live_;       // the blocks with cells
+  std::vector<uint32_t*> spare_;   // cells of blocks given back, kept for later figures
+  std::vector<std::unique_ptr<uint32_t[]>> chunks_;
+  // The backing image differs from `shown_rows_` (in the blocks marked), so the
+  // next sync takes it over and shows those blocks again.
+  bool backing_changed_ = false;
+  std::vector<uint8_t> changed_;
 
   bool persistent_ = false;
   bool maximised_ = false, shown_ = false, topmost_ = false;

@@ -64,10 +64,13 @@ void TakePicture(const LayeredCanvas& canvas, PngPicture& picture) {
     for (const PaletteEntry& e : canvas.RealizedPalette()) {
       picture.colormap.insert(picture.colormap.end(), {e.red, e.green, e.blue});
     }
-    const std::span<const uint32_t> cells = canvas.WindowCells();
-    picture.pixels.resize(cells.size());
-    std::transform(cells.begin(), cells.end(), picture.pixels.begin(),
-                   [](uint32_t cell) { return static_cast<uint8_t>(cell); });
+    picture.pixels.resize(width * static_cast<size_t>(picture.height));
+    std::vector<uint32_t> cells(width);
+    for (int32_t y = 0; y < picture.height; ++y) {
+      canvas.WindowCellRow(y, 0, picture.width, cells.data());
+      std::transform(cells.begin(), cells.end(), picture.pixels.begin() + y * width,
+                     [](uint32_t cell) { return static_cast<uint8_t>(cell); });
+    }
     return;
   }
   // A picture of the same size is written over in place: no fresh pages.

@@ -142,7 +142,6 @@ bool SdlCanvas::Prepare(std::string& error) {
   SDL_Surface* surface = SDL_GetWindowSurface(window_);
   if (surface != nullptr && surface->format->BytesPerPixel >= 1 &&
       surface->format->BytesPerPixel <= 4) {
-    AttachFramebuffer(surface);
     return true;
   }
   const std::string surface_error = SDL_GetError();
@@ -168,8 +167,6 @@ bool SdlCanvas::PrepareRenderer(std::string& error) {
 }
 
 void SdlCanvas::Resize(int32_t width, int32_t height) {
-  // The old framebuffer is stale; the new one is attached at the next Present.
-  attached_pixels_ = nullptr;
   LayeredCanvas::Resize(width, height);
   if (renderer_) {
     texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_RGB888,
@@ -178,49 +175,18 @@ void SdlCanvas::Resize(int32_t width, int32_t height) {
   whole_ = true;
 }
 
-bool SdlCanvas::AttachFramebuffer(SDL_Surface* surface) {
-  // The frame-rate line is laid over the shown picture, so the window layer
-  // cannot be the picture itself.
-  if (attached_pixels_ != nullptr || renderer_ || PaletteMode() || surface == nullptr ||
-      HasOverlay()) {
-    return false;
-  }
-  if (!IsXrgb8888(surface->format) || SDL_MUSTLOCK(surface) || surface->w != Width() ||
-      surface->h != Height() || surface->pitch != Width() * 4 || surface->pixels == nullptr) {
-    return false;
-  }
-  UseWindowStorage(static_cast<uint32_t*>(surface->pixels));
-  attached_pixels_ = surface->pixels;
-  attached_w_ = surface->w;
-  attached_h_ = surface->h;
-  return true;
-}
-
 void SdlCanvas::CheckFramebuffer() {
-  if (attached_pixels_ != nullptr && HasOverlay()) {
-    UseWindowStorage(nullptr);
-    attached_pixels_ = nullptr;
-    whole_ = true;
-  }
-  if (attached_pixels_ != nullptr) {
-    // A resize marks the framebuffer stale and SDL frees it at the next
-    // look at the window surface: the picture moves out while it is there.
-    int w = 0, h = 0;
-    SDL_GetWindowSize(window_, &w, &h);
-    if (w != attached_w_ || h != attached_h_) {
-      UseWindowStorage(nullptr);
-      attached_pixels_ = nullptr;
-      whole_ = true;
-    }
-  }
+  // A resize, or the system, gives the window a new framebuffer, which holds
+  // nothing of the picture yet.
   SDL_Surface* surface = SDL_GetWindowSurface(window_);
-  if (attached_pixels_ != nullptr && (surface == nullptr || surface->pixels != attached_pixels_)) {
-    // Replaced behind our back: only the backing image can be shown again.
-    attached_pixels_ = nullptr;
-    DropWindowStorage();
+  if (surface == nullptr) return;
+  if (surface->pixels != framebuffer_ || surface->w != framebuffer_w_ ||
+      surface->h != framebuffer_h_) {
+    framebuffer_ = surface->pixels;
+    framebuffer_w_ = surface->w;
+    framebuffer_h_ = surface->h;
     whole_ = true;
   }
-  if (AttachFramebuffer(surface)) whole_ = true;
 }
 
 void SdlCanvas::Present() {

@@ -1,8 +1,7 @@
 #pragma once
 // The layered canvas shown in a real SDL window. Drawing stays on the CPU
-// images; Present() copies the changed rectangles to the window, or, when
-// the window layer lives in the window's own framebuffer, only tells the
-// window which rectangles changed.
+// images; Present() copies the changed rectangles to the window's
+// framebuffer (or a streaming texture) and tells the window which changed.
 #include <SDL.h>
 
 #include <cstdint>
@@ -50,8 +49,6 @@ class SdlCanvas : public LayeredCanvas {
   void Resize(int32_t width, int32_t height) override;
 
   bool UsesRenderer() const { return renderer_ != nullptr; }
-  // The window layer is drawn straight into the window's framebuffer.
-  bool DrawsInFramebuffer() const { return attached_pixels_ != nullptr; }
   // Where SetCursorPos last put the pointer, in desktop coordinates. SDL
   // puts the pointer back where it was when a full-screen window goes, so
   // the session warps it here again afterwards.
@@ -68,9 +65,6 @@ class SdlCanvas : public LayeredCanvas {
   };
 
   bool PrepareRenderer(std::string& error);
-  // Moves the window layer into `surface` when it has the canvas's size and
-  // layout; true when it did.
-  bool AttachFramebuffer(SDL_Surface* surface);
   // Follows the framebuffer through resizes, which replace it.
   void CheckFramebuffer();
   void PresentSurface(const std::vector<RectI>& rects);
@@ -82,8 +76,9 @@ class SdlCanvas : public LayeredCanvas {
   std::unique_ptr<SDL_Texture, TextureDeleter> texture_;
   std::vector<uint32_t> row_;
   std::vector<uint32_t> block_;
-  void* attached_pixels_ = nullptr;
-  int attached_w_ = 0, attached_h_ = 0;
+  // The framebuffer the picture was last shown in.
+  void* framebuffer_ = nullptr;
+  int framebuffer_w_ = 0, framebuffer_h_ = 0;
   bool whole_ = true;
   bool cursor_hidden_ = false;
   std::optional<SDL_Point> last_warp_;

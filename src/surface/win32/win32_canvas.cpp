@@ -27,11 +27,9 @@ Win32Canvas::Win32Canvas(HWND window, const CanvasConfig& config, TextRasterizer
   }
   previous_ = SelectObject(memory_.get(), dib_.get());
   bits_ = static_cast<uint32_t*>(bits);
-  if (!PaletteMode()) UseWindowStorage(bits_);
 }
 
 Win32Canvas::~Win32Canvas() {
-  if (!PaletteMode() && bits_ != nullptr) UseWindowStorage(nullptr);
   if (previous_ != nullptr) SelectObject(memory_.get(), previous_);
   // Leave the pointer as it was found, whatever the exit path.
   if (cursor_hidden_) ::ShowCursor(TRUE);
@@ -79,12 +77,11 @@ void Win32Canvas::Present() {
   if (!Ready() || !Shown()) return;
   const std::vector<RectI> rects = TakeDirtyRects();
   if (rects.empty()) return;
-  if (PaletteMode()) {
-    // The shown colours of the indexes, through the realised palette.
-    for (const RectI& r : rects) {
-      for (int32_t y = r.top; y < r.bottom; ++y) {
-        ShownRow(y, r.left, r.right, bits_ + static_cast<size_t>(y) * Width() + r.left);
-      }
+  // The shown colours (of the indexes, through the realised palette, in
+  // 256-colour operation) into the DIB section, which WM_PAINT shows again.
+  for (const RectI& r : rects) {
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+      ShownRow(y, r.left, r.right, bits_ + static_cast<size_t>(y) * Width() + r.left);
     }
   }
   HDC dc = GetDC(window_);

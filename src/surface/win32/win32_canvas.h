@@ -1,10 +1,10 @@
 #pragma once
-// The layered canvas on a Windows window. The window layer lives in a DIB
-// section, so drawing a spoke writes straight into memory GDI can show;
-// Present() copies only the rectangles that changed to the screen. The
-// backing layer stays in shared rows (a backdrop of bands costs kilobytes
-// that way, not a screen's worth). In 256-colour operation both layers hold
-// palette indexes and the DIB section holds their colours for showing.
+// The layered canvas on a Windows window. Present() copies the rectangles
+// that changed into a DIB section, the picture GDI shows and repaints from,
+// and from there to the screen. The layers stay in the canvas, which holds
+// only what is drawn (a backdrop of bands costs kilobytes, a figure the
+// blocks it touched). In 256-colour operation both layers hold palette
+// indexes and the DIB section holds their colours for showing.
 #include <cstdint>
 
 #include "surface/canvas/layered_canvas.h"

@@ -308,11 +308,11 @@ void X11Canvas::PutIndexRect(const RectI& r) {
   const int32_t w = r.right - r.left, h = r.bottom - r.top;
   const int32_t bytes_per_line = ((w + 3) / 4) * 4;
   pixels_.resize(static_cast<size_t>(bytes_per_line) * static_cast<size_t>(h));
-  const std::span<const uint32_t> cells = WindowCells();
+  row_.resize(static_cast<size_t>(w));
   for (int32_t y = 0; y < h; ++y) {
-    const uint32_t* from = cells.data() + static_cast<ptrdiff_t>(r.top + y) * Width() + r.left;
+    WindowCellRow(r.top + y, r.left, r.right, row_.data());
     uint8_t* to = pixels_.data() + static_cast<ptrdiff_t>(y) * bytes_per_line;
-    for (int32_t x = 0; x < w; ++x) to[x] = static_cast<uint8_t>(from[x]);
+    for (int32_t x = 0; x < w; ++x) to[x] = static_cast<uint8_t>(row_[x]);
   }
   ImageHeader image = MakeImage(display_, visual_, depth_, pixels_.data(), w, h, bytes_per_line);
   if (!image) return;
