@@ -99,4 +99,22 @@ for mode in "full screen" "--window" "--root"; do
   check_eq "$mode: exit status after the server died" 1 "$EXIT_STATUS"
   expect_one_line "$mode: server killed" "^zolven-taris: lost the connection to the X server $DISPLAY$"
 done
+
+# Without the SDL module beside it: SDL's window cannot open, and music is
+# silence with one line, while the own window draws on.
+log "--- no SDL module"
+start_xvfb 640x480x24
+mkdir -p "$E2E_TMP/bare" && cp "$ZT_BIN" "$E2E_TMP/bare/zolven-taris"
+ZT_BIN="$E2E_TMP/bare/zolven-taris" run_briefly "SDL asked for, no module" SDL_VIDEODRIVER=x11 --
+expect_one_line "SDL asked for, no module" "^zolven-taris: cannot open a display \(cannot find zolven-taris-sdl.so"
+ZT_BIN="$E2E_TMP/bare/zolven-taris" start_program --music "$E2E_TMP/app/zt-bgm.wav"
+if wait_window 10000; then
+  sleep 1
+  kill -TERM "$ZT_PID"
+  wait_exit "$ZT_PID" 5
+  check_eq "music without the module: SIGTERM ends it" 0 "$EXIT_STATUS"
+  expect_one_line "music without the module" "^zolven-taris: no sound: cannot find zolven-taris-sdl.so"
+else
+  fail "music without the module: no window: $(program_stderr)"
+fi
 finish
