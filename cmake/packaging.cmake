@@ -17,7 +17,8 @@ install(FILES ${ZT_HACK_LINK} DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensav
 # compiler's notes, as Debian's own strip does.
 install(CODE "if(CMAKE_INSTALL_DO_STRIP)
   execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
-    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zolven-taris\")
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zolven-taris\"
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${ZT_MODULE_SUBDIR}/zolven-taris-sdl.so\")
 endif()")
 
 install(FILES ${ZT_DIST}/zolven-taris.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)

@@ -45,7 +45,7 @@ dpkg-deb --contents "$deb"
 listed=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print substr($6, 2) }' | sort)
 expected=$(sort <<'LIST'
 /usr/bin/zolven-taris
-/usr/lib/zolven-taris/zolven-taris-sdl.so
+/usr/lib/x86_64-linux-gnu/zolven-taris/zolven-taris-sdl.so
 /usr/libexec/xscreensaver/zolven-taris
 /usr/share/applications/zolven-taris.desktop
 /usr/share/doc/zolven-taris/changelog.gz
@@ -107,7 +107,7 @@ check_file() {  # check_file PATH [link TARGET]
   fi
 }
 check_file /usr/bin/zolven-taris
-check_file /usr/lib/zolven-taris/zolven-taris-sdl.so
+check_file /usr/lib/x86_64-linux-gnu/zolven-taris/zolven-taris-sdl.so
 check_file /usr/libexec/xscreensaver/zolven-taris link ../../bin/zolven-taris
 check_file /usr/share/xscreensaver/config/zolven-taris.xml
 check_file /usr/share/applications/zolven-taris.desktop

@@ -19,7 +19,7 @@ std::vector<std::string> Candidates() {
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) {
     // Installed under any prefix, then a build tree.
-    paths.push_back((self.parent_path() / "../lib/zolven-taris" / kSdlModuleFile).string());
+    paths.push_back((self.parent_path() / ".." / ZT_MODULE_SUBDIR / kSdlModuleFile).string());
     paths.push_back((self.parent_path() / kSdlModuleFile).string());
   }
   paths.push_back(std::string(ZT_MODULE_DIR) + "/" + kSdlModuleFile);
