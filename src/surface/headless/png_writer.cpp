@@ -105,11 +105,14 @@ class IdatStream {
     int result = Z_OK;
     while (ok_ && (z_.avail_in > 0 || (last && result != Z_STREAM_END))) {
       const size_t used = out_.size();
-      out_.resize(used + std::max<size_t>(size / 4, 1 << 16));
+      const size_t room = std::max<size_t>(size / 4, 1 << 16);
+      out_.resize(used + room);
       z_.next_out = out_.data() + used;
-      z_.avail_out = static_cast<uInt>(out_.size() - used);
+      z_.avail_out = static_cast<uInt>(room);
       result = deflate(&z_, flush);
-      out_.resize(out_.size() - z_.avail_out);
+      // What deflate left unwritten goes; erase, as it cannot grow the vector.
+      const size_t left = std::min<size_t>(z_.avail_out, room);
+      out_.erase(out_.end() - static_cast<ptrdiff_t>(left), out_.end());
       if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) ok_ = false;
     }
     if (ok_ && last) {
