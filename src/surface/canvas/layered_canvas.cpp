@@ -177,6 +177,18 @@ void SharedRows::Share() {
   }
 }
 
+bool SharedRows::SameRow(const SharedRows& other, int32_t y) const {
+  const uint32_t a = ids_[static_cast<size_t>(y)], b = other.ids_[static_cast<size_t>(y)];
+  const std::vector<uint32_t>&mine = rows_[a], &theirs = other.rows_[b];
+  if (mine.empty() && theirs.empty()) return colour_[a] == other.colour_[b];
+  auto all = [](const std::vector<uint32_t>& cells, uint32_t c) {
+    return std::all_of(cells.begin(), cells.end(), [c](uint32_t v) { return v == c; });
+  };
+  if (mine.empty()) return all(theirs, colour_[a]);
+  if (theirs.empty()) return all(mine, other.colour_[b]);
+  return mine == theirs;
+}
+
 void SharedRows::CopyTo(std::vector<uint32_t>& out) const {
   out.resize(static_cast<size_t>(width_) * ids_.size());
   for (size_t y = 0; y < ids_.size(); ++y) {
@@ -286,6 +298,16 @@ void LayeredCanvas::SyncWindow() {
   }
   live_.clear();
   if (!backing_changed_) return;
+  // A backdrop painted again as it was changes nothing that shows.
+  for (int32_t by = 0; by < blocks_y_; ++by) {
+    uint8_t* row = changed_.data() + static_cast<size_t>(by) * static_cast<size_t>(blocks_x_);
+    if (std::none_of(row, row + blocks_x_, [](uint8_t c) { return c != 0; })) continue;
+    const int32_t top = by * static_cast<int32_t>(kBlock);
+    const int32_t bottom = std::min(top + static_cast<int32_t>(kBlock), config_.height);
+    bool same = true;
+    for (int32_t y = top; y < bottom && same; ++y) same = backing_.SameRow(shown_rows_, y);
+    if (same) std::fill(row, row + blocks_x_, uint8_t{0});
+  }
   backing_.Share();
   shown_rows_ = backing_;
   backing_changed_ = false;

@@ -55,6 +55,8 @@ class SharedRows {
   // Distinct row contents held, and those of them stored cell by cell.
   int32_t StoredRows() const { return static_cast<int32_t>(rows_.size() - free_.size()); }
   int32_t ExpandedRows() const;
+  // Row y holds the same cells as row y of `other`, an image as wide.
+  bool SameRow(const SharedRows& other, int32_t y) const;
   // The whole image, row after row.
   void CopyTo(std::vector<uint32_t>& out) const;
 
