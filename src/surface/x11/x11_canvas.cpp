@@ -353,12 +353,13 @@ void X11Canvas::CopyHeld(Drawable from, Drawable to, const RectI& r) {
 }
 
 void X11Canvas::SyncHeld() {
-  // What the backing image gained since the last clear goes up first...
+  // What the backing image gained since the last clear goes up first,
+  // strip by strip to the window too, so a new backdrop shows as soon as
+  // it did when the window was all there was...
   for (const RectI& r : TakeDirtyRects()) {
-    PutXrgb(r, {backing_pixmap_},
+    PutXrgb(r, {window_, backing_pixmap_},
             [this, &r](int32_t y, uint32_t* out) { WindowCellRow(y, r.left, r.right, out); });
     CopyHeld(backing_pixmap_, picture_pixmap_, r);
-    CopyHeld(backing_pixmap_, window_, r);
     TouchOverlay(r);
   }
   // ...then whatever was drawn over it goes.
