@@ -83,7 +83,8 @@ class X11Canvas : public LayeredCanvas {
   // The connection it draws through.
   Display* XDisplay() const { return display_; }
   bool ShowsIndexes() const { return indexed_; }
-  // The X server holds the picture (see above).
+  // The X server holds the picture (see above). ShownColor and ShownRow
+  // then give the backing image as of the last clear, not the window.
   bool ServerHeld() const { return held_; }
 
  protected:
@@ -109,9 +110,9 @@ class X11Canvas : public LayeredCanvas {
   // picture.
   void DrawHeldPoints(ColorRef color);
   void MarkDrawn(const RectI& r);
-  // Rectangles covering the blocks marked in `flags` (cleared on the way).
-  std::vector<RectI> FlaggedRects(std::vector<uint8_t>& flags) const;
-  // The picture's colours in `r`, row after row.
+  // The picture's colours in `r`, row after row: the CPU's copy of the
+  // backing where nothing was drawn since the last clear, else read back
+  // from the server (text over spokes, the overlay over them).
   void ReadPicture(const RectI& r, std::vector<uint32_t>& out) const;
   // Puts 0x00RRGGBB rows that `row` fills into the drawables.
   template <typename Row>
