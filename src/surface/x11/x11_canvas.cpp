@@ -132,7 +132,10 @@ bool X11Canvas::Prepare(std::string& error) {
   // Readable back exactly: the colours a caption is blended over.
   const bool full_channels =
       layout_.red.width == 8 && layout_.green.width == 8 && layout_.blue.width == 8;
-  held_ = !indexed_ && !PaletteMode() && full_channels && MakePixmaps();
+  can_hold_ = !indexed_ && !PaletteMode() && full_channels;
+  // The own window makes them once it is mapped, so they do not hold up
+  // the first frame.
+  if (can_hold_ && !options_.own_window) held_ = MakePixmaps();
   return true;
 }
 
@@ -233,6 +236,8 @@ void X11Canvas::ShowWindow() {
       XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
     }
   }
+  // Nothing drawn yet, both layers still black: the server can take over.
+  if (can_hold_ && !held_ && !synced_ && WindowBlocksHeld() == 0) held_ = MakePixmaps();
   whole_ = true;
   Present();
   XFlush(display_);
@@ -436,11 +441,13 @@ void X11Canvas::InkWindow(const CoverageMask& mask, int32_t x0, int32_t y0, Colo
 
 void X11Canvas::Clear() {
   only_points_ = false;
+  synced_ = synced_ || !Persistent();
   LayeredCanvas::Clear();
   if (held_ && !Persistent()) SyncHeld();
 }
 void X11Canvas::Refresh() {
   only_points_ = false;
+  synced_ = true;
   LayeredCanvas::Refresh();
   if (held_) SyncHeld();
 }

@@ -139,7 +139,9 @@ class X11Canvas : public LayeredCanvas {
   bool only_points_ = true;
   bool had_overlay_ = false;  // at the last Present
 
+  bool can_hold_ = false;  // the visual allows it
   bool held_ = false;
+  bool synced_ = false;  // the window layer was made the backing image
   Pixmap backing_pixmap_ = 0;
   Pixmap picture_pixmap_ = 0;
   // Per 16x16 block: the picture differs from the backing image as of the
