@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -47,7 +46,6 @@ class DepthGrid {
       for (size_t t : used_) tiles_[t] = nullptr;
     }
     used_.clear();
-    slots_ = 0;
   }
   bool Contains(int32_t x, int32_t y) const {
     return x >= 0 && y >= 0 && x < columns_ && y < rows_;
@@ -90,38 +88,6 @@ class DepthGrid {
            (static_cast<size_t>(x) & (kTile - 1));
   }
 
-  // For threads taking tiles of rows of their own at once: each takes them
-  // from a stock of its own, a chunk at a time under `lock`, and once all
-  // are done EndStock lists the tiles each took.
-  struct Stock {
-    int16_t* next = nullptr;
-    size_t left = 0;
-    std::vector<size_t> taken;
-  };
-  int16_t* TakeFrom(Stock& stock, size_t t, std::mutex& lock) {
-    if (stock.left == 0) {
-      const std::scoped_lock hold(lock);
-      slots_ = (slots_ + kTilesPerChunk - 1) / kTilesPerChunk * kTilesPerChunk;
-      stock.next = Slot(slots_);
-      stock.left = kTilesPerChunk;
-      slots_ += kTilesPerChunk;
-    }
-    int16_t* tile = stock.next;
-    stock.next += kTileCells;
-    --stock.left;
-    std::fill_n(tile, kTileCells, int16_t{0});
-    tiles_[t] = tile;
-    stock.taken.push_back(t);
-    return tile;
-  }
-  void EndStock(Stock& stock) {
-    used_.insert(used_.end(), stock.taken.begin(), stock.taken.end());
-    stock.taken.clear();
-    // What is left of its chunk is given up: a reset hands the slots out anew.
-    stock.next = nullptr;
-    stock.left = 0;
-  }
-
  private:
   static constexpr int32_t kShift = 5;
   static constexpr size_t kTile = size_t{1} << kShift;
@@ -129,15 +95,12 @@ class DepthGrid {
   static constexpr size_t kTileCells = kTile * kTile;
   // Tiles are carved from chunks of 32 KB that are kept for later figures.
   static constexpr size_t kTilesPerChunk = 16;
-  // The cells of slot n, its chunk made on first use.
-  int16_t* Slot(size_t n) {
+  int16_t* Take(size_t t) {
+    const size_t n = used_.size();
     if (n / kTilesPerChunk == chunks_.size()) {
       chunks_.push_back(std::make_unique_for_overwrite<int16_t[]>(kTilesPerChunk * kTileCells));
     }
-    return chunks_[n / kTilesPerChunk].get() + (n % kTilesPerChunk) * kTileCells;
-  }
-  int16_t* Take(size_t t) {
-    int16_t* tile = Slot(slots_++);
+    int16_t* tile = chunks_[n / kTilesPerChunk].get() + (n % kTilesPerChunk) * kTileCells;
     std::fill_n(tile, kTileCells, int16_t{0});
     tiles_[t] = tile;
     used_.push_back(t);
@@ -149,7 +112,6 @@ class DepthGrid {
   size_t tile_columns_ = 0;
   std::vector<int16_t*> tiles_;
   std::vector<size_t> used_;
-  size_t slots_ = 0;  // slots of the chunks handed out since the last reset
   std::vector<std::unique_ptr<int16_t[]>> chunks_;
 };
 

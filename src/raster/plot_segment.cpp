@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <memory>
 #include <span>
-#include <utility>
 
 #include "base/numeric.h"
 
@@ -63,13 +62,7 @@ struct StepperState {
   int32_t x, y, error;
 };
 
-[[gnu::noinline, gnu::cold]] void TakeTile(DepthGrid& depth, size_t t, BandTiles* band) {
-  if (band == nullptr) {
-    depth.TileCells(t);
-  } else {
-    depth.TakeFrom(band->stock, t, *band->lock);
-  }
-}
+[[gnu::noinline, gnu::cold]] void TakeTile(DepthGrid& depth, size_t t) { depth.TileCells(t); }
 
 // `steps` steps of the line stepper with the depth test, storing the pixels
 // that won their cells at `out`; returns how many. Specialised on the major
@@ -77,7 +70,7 @@ struct StepperState {
 // state in registers.
 template <bool kRowsMajor, bool kClip>
 size_t WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid& depth,
-                 BandTiles* band, PointI* out) {
+                 PointI* out) {
   int32_t x = state.x, y = state.y, error = state.error;
   const int32_t two_a = spoke.two_a, two_b = spoke.two_b;
   const int32_t major = spoke.major_step, minor = spoke.minor_step;
@@ -97,7 +90,7 @@ size_t WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGr
         if (tile == nullptr) {
           // Taken out of line and the pixel tried again: a call inside the
           // loop would push its state out of registers.
-          TakeTile(depth, t, band);
+          TakeTile(depth, t);
           continue;
         }
         tile_x = x;
@@ -133,137 +126,73 @@ size_t WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGr
   return static_cast<size_t>(out - first);
 }
 
-// The first step after which the minor coordinate has moved k times: the
-// error term starts at -a and gains 2b a step, so after step i the minor
-// coordinate has moved floor((2b i + a) / 2a) times.
-int64_t FirstStepWithMinor(int64_t k, int64_t a, int64_t b) {
-  if (k <= 0) return 0;
-  if (k > b) return INT64_MAX;  // it moves b times in all
-  return (2 * a * k - a + 2 * b - 1) / (2 * b);
-}
-
-// Steps [first, last) of a coordinate that moves by `sign` on steps given by
-// `first_step(k)` (the step at which it has moved k times) stay in [low, high).
-template <typename FirstStep>
-std::pair<int64_t, int64_t> StepsInside(int64_t from, int32_t sign, int64_t low, int64_t high,
-                                        FirstStep first_step) {
-  if (sign == 0)
-    return from >= low && from < high ? std::pair<int64_t, int64_t>{0, INT64_MAX}
-                                      : std::pair<int64_t, int64_t>{0, 0};
-  // Moves needed to reach the range, and to leave it.
-  const int64_t enter = sign > 0 ? low - from : from - high + 1;
-  const int64_t leave = sign > 0 ? high - from : from - low + 1;
-  return {first_step(enter), first_step(leave)};
-}
-
-// The one line stepper with its row clip and depth test, over rows
-// [top, bottom); `flush` takes each batch of pixels that won their cells,
-// in order. End 1 to end 2, both included, one pixel per step of the major
-// axis; a tie in the error term takes the minor step.
+// The one line stepper with its row clip and depth test; `flush` takes each
+// batch of pixels that won their cells, in order. End 1 to end 2, both
+// included, one pixel per step of the major axis; a tie in the error term
+// takes the minor step.
 template <typename Flush>
-void WalkLine(const SpokeLine& line, int64_t top, int64_t bottom, DepthGrid& depth, BandTiles* band,
-              Batch& batch, Flush&& flush) {
-  const int32_t plot_dx = line.x2 - line.x1;
-  const int32_t plot_dy = line.y2 - line.y1;
+void WalkSpoke(SceneState& s, Batch& batch, Flush&& flush) {
+  const double proj_x = static_cast<double>(s.ProjX);
+  const double proj_y = static_cast<double>(s.ProjY);
+  const int32_t row1 = FloorClamped(proj_y + static_cast<double>(s.SpokeDY1));
+  const int32_t row2 = FloorClamped(proj_y + static_cast<double>(s.SpokeDY2));
+  const int32_t x1 = FloorClamped(proj_x + static_cast<double>(s.SpokeDX1));
+  const int32_t y1 = row1 + s.FigureOffsetY;
+  const int32_t x2 = FloorClamped(proj_x + static_cast<double>(s.SpokeDX2));
+  const int32_t plot_dx = x2 - x1;
+  const int32_t plot_dy = row2 - row1;
+  const int32_t y2 = y1 + plot_dy;
+
   const bool rows_major = std::abs(plot_dy) > std::abs(plot_dx);
   const int32_t major_delta = rows_major ? plot_dy : plot_dx;
   const int32_t minor_delta = rows_major ? plot_dx : plot_dy;
   const int32_t a = std::abs(major_delta);
-  const int32_t b = std::abs(minor_delta);
+  DepthGrid& depth = s.DepthBuffer;
   Spoke spoke{};
   spoke.two_a = 2 * a;
-  spoke.two_b = 2 * b;
+  spoke.two_b = 2 * std::abs(minor_delta);
   spoke.major_step = Sign(major_delta);
   spoke.minor_step = Sign(minor_delta);
-  spoke.key = line.key;
-  spoke.rows = line.rows;
-  spoke.columns = line.columns;
-  // Rows 1..rows and columns 0..columns-1 are drawn: both tests fold into
-  // one unsigned compare, and a spoke whose ends pass them has every pixel
-  // inside.
+  spoke.key = DepthKey(s);
+  // Rows 1..height-1 are drawn, columns 0..width; a pixel without a cell is
+  // skipped like a clipped row. Both tests fold into one unsigned compare,
+  // and a spoke whose ends pass them has every pixel inside.
+  spoke.rows = static_cast<uint32_t>(
+      std::max<int64_t>(std::min<int64_t>(s.ScreenHeight, depth.Rows()) - 1, 0));
+  spoke.columns = static_cast<uint32_t>(
+      std::max<int64_t>(std::min<int64_t>(int64_t{s.ScreenWidth} + 1, depth.Columns()), 0));
   auto inside = [&spoke](int32_t x, int32_t y) {
     return static_cast<uint32_t>(y - 1) < spoke.rows && static_cast<uint32_t>(x) < spoke.columns;
   };
-  const bool clip = !inside(line.x1, line.y1) || !inside(line.x2, line.y2);
+  const bool clip = !inside(x1, y1) || !inside(x2, y2);
   auto walk = rows_major ? (clip ? &WalkSteps<true, true> : &WalkSteps<true, false>)
                          : (clip ? &WalkSteps<false, true> : &WalkSteps<false, false>);
 
-  // The steps whose row lies in the band; the row moves on every step along
-  // the rows, on the error term's steps along the columns.
-  const auto [first, last] =
-      rows_major ? StepsInside(line.y1, spoke.major_step, top, bottom,
-                               [](int64_t k) { return std::max<int64_t>(k, 0); })
-                 : StepsInside(line.y1, spoke.minor_step, top, bottom,
-                               [a, b](int64_t k) { return FirstStepWithMinor(k, a, b); });
-  const int64_t begin = std::max<int64_t>(first, 0);
-  const int64_t end = std::min<int64_t>(last, int64_t{a} + 1);
-  if (begin >= end) return;
-  // The stepper's state at step `begin`, as the loop would have left it.
-  const int64_t moves = a == 0 ? 0 : (2 * int64_t{b} * begin + a) / (2 * int64_t{a});
-  const auto major_at = static_cast<int32_t>(spoke.major_step * begin);
-  const auto minor_at = static_cast<int32_t>(spoke.minor_step * moves);
-  StepperState state{line.x1 + (rows_major ? minor_at : major_at),
-                     line.y1 + (rows_major ? major_at : minor_at),
-                     static_cast<int32_t>(-a + 2 * int64_t{b} * begin - 2 * int64_t{a} * moves)};
-  for (auto left = static_cast<int32_t>(end - begin); left > 0; left -= kBatch) {
-    const size_t count = walk(spoke, state, std::min(left, kBatch), depth, band, batch.data());
+  StepperState state{x1, y1, -a};
+  for (int32_t left = a + 1; left > 0; left -= kBatch) {
+    const size_t count = walk(spoke, state, std::min(left, kBatch), depth, batch.data());
     if (count > 0) flush(std::span<const PointI>(batch.data(), count));
   }
 }
 
 }  // namespace
 
-SpokeLine SpokeLineOf(const SceneState& s) {
-  const double proj_x = static_cast<double>(s.ProjX);
-  const double proj_y = static_cast<double>(s.ProjY);
-  const int32_t row1 = FloorClamped(proj_y + static_cast<double>(s.SpokeDY1));
-  const int32_t row2 = FloorClamped(proj_y + static_cast<double>(s.SpokeDY2));
-  SpokeLine line;
-  line.x1 = FloorClamped(proj_x + static_cast<double>(s.SpokeDX1));
-  line.y1 = row1 + s.FigureOffsetY;
-  line.x2 = FloorClamped(proj_x + static_cast<double>(s.SpokeDX2));
-  line.y2 = line.y1 + (row2 - row1);
-  line.key = DepthKey(s);
-  // Rows 1..height-1 are drawn, columns 0..width; a pixel without a cell is
-  // skipped like a clipped row.
-  const DepthGrid& depth = s.DepthBuffer;
-  line.rows = static_cast<uint32_t>(
-      std::max<int64_t>(std::min<int64_t>(s.ScreenHeight, depth.Rows()) - 1, 0));
-  line.columns = static_cast<uint32_t>(
-      std::max<int64_t>(std::min<int64_t>(int64_t{s.ScreenWidth} + 1, depth.Columns()), 0));
-  line.color = PackRgb(s.LineRed, s.LineGreen, s.LineBlue);
-  return line;
-}
-
-void WalkSpokeRows(const SpokeLine& spoke, int32_t top, int32_t bottom, DepthGrid& depth,
-                   BandTiles* band, PixelSink& sink) {
-  Batch batch;
-  WalkLine(spoke, top, bottom, depth, band, batch,
-           [&sink](std::span<const PointI> points) { sink.Take(points); });
-}
-
 void PlotSegment(SceneState& s, Canvas& canvas) {
-  const SpokeLine line = SpokeLineOf(s);
-  if (SpokeQueue* queue = canvas.Spokes(); queue != nullptr) {
-    queue->Add(line, s.DepthBuffer, s.ApiResult);
-    return;
-  }
+  const ColorRef color = PackRgb(s.LineRed, s.LineGreen, s.LineBlue);
   Batch batch;
-  WalkLine(line, INT64_MIN / 4, INT64_MAX / 4, s.DepthBuffer, nullptr, batch,
-           [&](std::span<const PointI> points) {
-             s.ApiResult = canvas.SetPixelsV(points, line.color, s.ApiResult);
-           });
+  WalkSpoke(s, batch, [&](std::span<const PointI> points) {
+    s.ApiResult = canvas.SetPixelsV(points, color, s.ApiResult);
+  });
 }
 
 void PlotSegmentPalette(SceneState& s, Canvas& canvas) {
-  const SpokeLine line = SpokeLineOf(s);
+  const ColorRef color = PackRgb(s.LineRed, s.LineGreen, s.LineBlue);
   Batch batch;
-  WalkLine(line, INT64_MIN / 4, INT64_MAX / 4, s.DepthBuffer, nullptr, batch,
-           [&canvas, &line](std::span<const PointI> points) {
-             for (const PointI& p : points) {
-               canvas.PSet(static_cast<float>(p.x), static_cast<float>(p.y), line.color);
-             }
-           });
+  WalkSpoke(s, batch, [&canvas, color](std::span<const PointI> points) {
+    for (const PointI& p : points) {
+      canvas.PSet(static_cast<float>(p.x), static_cast<float>(p.y), color);
+    }
+  });
 }
 
 }  // namespace zt

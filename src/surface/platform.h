@@ -15,7 +15,6 @@
 namespace zt {
 
 class SceneObserver;  // base/scene_observer.h: hooks of the render mode and tests
-class SpokeQueue;     // raster/plot_segment.h: spokes drawn later, in order
 
 // The one window with its two layers: a persistent backing image and a
 // transient window layer on top of it. Coordinates are pixels from the
@@ -93,9 +92,6 @@ class Canvas {
     return result;
   }
   virtual void PSet(float x, float y, ColorRef color) = 0;
-  // A canvas that draws the depth-tested spokes itself, queued and later,
-  // gives its queue; nullptr has each spoke drawn at once.
-  virtual SpokeQueue* Spokes() { return nullptr; }
 
   // Text. Print draws one line in the fore colour with the current font,
   // its em box's top-left corner at the current position (taken towards

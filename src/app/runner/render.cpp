@@ -18,7 +18,6 @@
 #include <string>
 
 #include "app/form1.h"
-#include "app/runner/render_canvas.h"
 #include "app/runner/render_progress.h"
 #include "base/scene_observer.h"
 #include "surface/events/quit_signals.h"
@@ -79,7 +78,7 @@ struct RenderFailed {
 // Records each figure as the scene cycle draws it and stops after the last.
 class RenderObserver : public SceneObserver {
  public:
-  RenderObserver(const Options& options, RenderCanvas& canvas, const fs::path& staging,
+  RenderObserver(const Options& options, const LayeredCanvas& canvas, const fs::path& staging,
                  std::ostream& jsonl, RenderProgress& progress)
       : options_(options), canvas_(canvas), staging_(staging), jsonl_(jsonl), progress_(progress) {}
 
@@ -115,8 +114,6 @@ class RenderObserver : public SceneObserver {
   }
 
   void OnFigureDrawn(const SceneState& s) override {
-    // The figure's spokes are drawn now, before its picture or the next one.
-    canvas_.DrawSpokes();
     char name[32];
     std::snprintf(name, sizeof name, "figure-%04lld.png", static_cast<long long>(figure_));
     std::string image = "null";
@@ -172,7 +169,7 @@ class RenderObserver : public SceneObserver {
 
  private:
   const Options& options_;
-  RenderCanvas& canvas_;
+  const LayeredCanvas& canvas_;
   const fs::path& staging_;
   std::ostream& jsonl_;
   RenderProgress& progress_;
@@ -262,7 +259,7 @@ int RunRender(const Options& options, std::ostream& err) {
   config.height = options.height;
   config.twips_per_pixel = 15;
   config.bits_per_pixel = options.colors256 ? 8 : 32;
-  RenderCanvas canvas(config, &text);
+  LayeredCanvas canvas(config, &text);
   const uint64_t seed = options.seed ? *options.seed : std::random_device{}();
   SeededRandom random(clock, seed);
   HeadlessHost host;

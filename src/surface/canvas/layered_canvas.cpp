@@ -217,7 +217,7 @@ void LayeredCanvas::SizeLayers() {
   MarkAllDirty();
 }
 
-uint32_t* LayeredCanvas::SpareCells() {
+uint32_t* LayeredCanvas::TakeBlock(size_t b) {
   if (spare_.empty()) {
     chunks_.push_back(std::make_unique_for_overwrite<uint32_t[]>(kBlocksPerChunk * kBlockCells));
     for (size_t i = kBlocksPerChunk; i-- > 0;) {
@@ -226,24 +226,6 @@ uint32_t* LayeredCanvas::SpareCells() {
   }
   uint32_t* cells = spare_.back();
   spare_.pop_back();
-  return cells;
-}
-
-uint32_t* LayeredCanvas::TakeBlock(size_t b, BandStock* stock, std::mutex* lock) {
-  uint32_t* cells;
-  if (stock == nullptr) {
-    cells = SpareCells();
-    live_.push_back(b);
-  } else {
-    if (stock->cells.empty()) {
-      // A chunk's worth at once: the threads seldom meet at the lock.
-      const std::scoped_lock hold(*lock);
-      for (size_t i = 0; i < kBlocksPerChunk; ++i) stock->cells.push_back(SpareCells());
-    }
-    cells = stock->cells.back();
-    stock->cells.pop_back();
-    stock->taken.push_back(b);
-  }
   const auto bx = static_cast<int32_t>(b % static_cast<size_t>(blocks_x_));
   const auto by = static_cast<int32_t>(b / static_cast<size_t>(blocks_x_));
   const int32_t left = bx * static_cast<int32_t>(kBlock);
@@ -259,14 +241,8 @@ uint32_t* LayeredCanvas::TakeBlock(size_t b, BandStock* stock, std::mutex* lock)
     }
   }
   blocks_[b] = cells;
+  live_.push_back(b);
   return cells;
-}
-
-void LayeredCanvas::EndBandWrites(BandStock& stock) {
-  live_.insert(live_.end(), stock.taken.begin(), stock.taken.end());
-  spare_.insert(spare_.end(), stock.cells.begin(), stock.cells.end());
-  stock.taken.clear();
-  stock.cells.clear();
 }
 
 int32_t LayeredCanvas::ShowCursor(bool show) {
@@ -462,19 +438,9 @@ int32_t LayeredCanvas::SetPixelV(int32_t x, int32_t y, ColorRef color) {
 int32_t LayeredCanvas::SetPixelsV(std::span<const PointI> points, ColorRef color, int32_t none) {
   if (points.empty()) return none;
   if (persistent_) return Canvas::SetPixelsV(points, color, none);
-  return WritePixels<false>(points, CellFor(color), none, nullptr, nullptr);
-}
-
-int32_t LayeredCanvas::SetPixelsVInBand(std::span<const PointI> points, ColorRef color,
-                                        int32_t none, BandStock& stock, std::mutex& lock) {
-  return WritePixels<true>(points, XrgbFromColorRef(color), none, &stock, &lock);
-}
-
-// The spokes' path: a spoke's pixels mostly follow each other within a
-// block, so the block and its presentation tile are looked up once per run.
-template <bool kBanded>
-int32_t LayeredCanvas::WritePixels(std::span<const PointI> points, uint32_t cell, int32_t none,
-                                   BandStock* stock, std::mutex* lock) {
+  // The spokes' path: a spoke's pixels mostly follow each other within a
+  // block, so the block and its presentation tile are looked up once per run.
+  const uint32_t cell = CellFor(color);
   const auto width = static_cast<uint32_t>(config_.width);
   const auto height = static_cast<uint32_t>(config_.height);
   size_t at = SIZE_MAX;
@@ -489,10 +455,9 @@ int32_t LayeredCanvas::WritePixels(std::span<const PointI> points, uint32_t cell
     const size_t b = BlockOf(ux, uy);
     if (b != at) {
       at = b;
-      cells = blocks_[b];
-      if (cells == nullptr) cells = TakeBlock(b, stock, lock);
+      cells = Block(b);
       dirty_tiles_[(uy / kTile) * static_cast<uint32_t>(tiles_x_) + ux / kTile] = 1;
-      if constexpr (!kBanded) any_dirty_ = true;
+      any_dirty_ = true;
     }
     cells[CellOf(ux, uy)] = cell;
     result = 1;

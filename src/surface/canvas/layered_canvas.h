@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -164,20 +163,6 @@ class LayeredCanvas : public Canvas {
 
  protected:
   void MarkAllDirty();
-  // SetPixelsV in direct colour for threads drawing at once, each in a band
-  // of rows of its own whose edges are multiples of kBandRows. Each takes
-  // blocks from a stock of its own, topped up under `lock`; once all are
-  // done, EndBandWrites gives each stock's blocks to the window.
-  // NoteBandWrites marks the window as drawn on beforehand.
-  static constexpr int32_t kBandRows = 64;
-  struct BandStock {
-    std::vector<uint32_t*> cells;
-    std::vector<size_t> taken;
-  };
-  int32_t SetPixelsVInBand(std::span<const PointI> points, ColorRef color, int32_t none,
-                           BandStock& stock, std::mutex& lock);
-  void EndBandWrites(BandStock& stock);
-  void NoteBandWrites() { any_dirty_ = true; }
 
  private:
   // The cell value a colour is stored as: itself, or its nearest palette index.
@@ -212,13 +197,9 @@ class LayeredCanvas : public Canvas {
   // with what it showed until then.
   uint32_t* Block(size_t b) {
     uint32_t* cells = blocks_[b];
-    return cells != nullptr ? cells : TakeBlock(b, nullptr, nullptr);
+    return cells != nullptr ? cells : TakeBlock(b);
   }
-  uint32_t* SpareCells();
-  uint32_t* TakeBlock(size_t b, BandStock* stock, std::mutex* lock);
-  template <bool kBanded>
-  int32_t WritePixels(std::span<const PointI> points, uint32_t cell, int32_t none, BandStock* stock,
-                      std::mutex* lock);
+  uint32_t* TakeBlock(size_t b);
   void BackingChanged() {
     backing_view_valid_ = false;
     backing_changed_ = true;
@@ -230,7 +211,6 @@ class LayeredCanvas : public Canvas {
   void CompositeOverlay(int32_t y, int32_t x0, int32_t x1, uint32_t* out) const;
 
   static constexpr int kTile = 64;
-  static_assert(kBandRows % kTile == 0);
   CanvasConfig config_;
   TextRasterizer* text_;
   SharedRows backing_;
