@@ -465,6 +465,17 @@ int32_t LayeredCanvas::SetPixelsV(std::span<const PointI> points, ColorRef color
   return result;
 }
 
+uint32_t* LayeredCanvas::WindowBlockFor(int32_t x, int32_t y) {
+  const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
+  if (ux / kBlock >= static_cast<uint32_t>(blocks_x_) ||
+      uy / kBlock >= static_cast<uint32_t>(blocks_y_)) {
+    return nullptr;
+  }
+  dirty_tiles_[(uy / kTile) * static_cast<uint32_t>(tiles_x_) + ux / kTile] = 1;
+  any_dirty_ = true;
+  return Block(BlockOf(ux, uy));
+}
+
 void LayeredCanvas::PutCellSlow(int32_t x, int32_t y, ColorRef color) {
   PutCell(x, y, CellFor(color));
 }
