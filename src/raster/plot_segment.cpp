@@ -76,24 +76,17 @@ struct ToPoints {
   }
 };
 
-[[gnu::noinline]] uint32_t* BlockOrScratch(SpokeTarget& target, int32_t x, int32_t y,
-                                           uint32_t* scratch) {
-  uint32_t* cells = target.BlockFor(x, y);
-  return cells != nullptr ? cells : scratch;
-}
-
 struct ToCells {
   // A depth tile is a block of cells: a pixel has the same place in both.
   static constexpr int32_t kRegion = SpokeTarget::kBlockSize;
   static_assert(DepthGrid::kTileSize == kRegion);
   SpokeTarget* target;
-  uint32_t* scratch;  // a block's worth for pixels the window has no block for
   uint32_t* cells = nullptr;
   uint32_t colour = 0;
   // The steps left when the last pixel won, 0 while none has: a single
   // register in the loop, the pixel found from it afterwards.
   int32_t last = 0;
-  void Enter(int32_t x, int32_t y) { cells = BlockOrScratch(*target, x, y, scratch); }
+  void Enter(int32_t x, int32_t y) { cells = target->BlockFor(x, y); }
   void Put(int32_t, int32_t, int32_t wins, int32_t steps_left, size_t place) {
     uint32_t& pixel = cells[place];
     // Written whether it won or not, so there is no branch to mispredict.
@@ -252,8 +245,7 @@ SpokeLine SpokeLineOf(const SceneState& s) {
 void PlotSegment(SceneState& s, Canvas& canvas) {
   const SpokeLine line = SpokeLineOf(s);
   if (SpokeTarget* target = canvas.SpokeCells(); target != nullptr) {
-    std::array<uint32_t, SpokeTarget::kBlockSize * SpokeTarget::kBlockSize> scratch;
-    ToCells out{target, scratch.data()};
+    ToCells out{target};
     out.colour = target->CellOf(line.color);
     WalkSpoke<ToCells>(line, s.DepthBuffer,
                        [&out](int32_t steps, auto&& walk) { walk(steps, out); });

@@ -29,9 +29,9 @@ SpokeLine SpokeLineOf(const SceneState& s);
 class SpokeTarget {
  public:
   static constexpr int32_t kBlockSize = 16;
-  // The block holding (x, y), taken for writing, at its top-left cell;
-  // nullptr where the window has no cells. Cells of the block outside the
-  // window may be written and are never read.
+  // The block holding (x, y), taken for writing, at its top-left cell; where
+  // the window has no cells, a block of scratch cells. Cells of the block
+  // outside the window may be written and are never read.
   virtual uint32_t* BlockFor(int32_t x, int32_t y) = 0;
   // The cell a colour is stored as.
   virtual uint32_t CellOf(ColorRef color) = 0;
