@@ -15,6 +15,7 @@
 namespace zt {
 
 class SceneObserver;  // base/scene_observer.h: hooks of the render mode and tests
+class SpokeTarget;    // raster/plot_segment.h: window cells the spokes write
 
 // The one window with its two layers: a persistent backing image and a
 // transient window layer on top of it. Coordinates are pixels from the
@@ -92,6 +93,9 @@ class Canvas {
     return result;
   }
   virtual void PSet(float x, float y, ColorRef color) = 0;
+  // A canvas that lets the spokes write its window cells themselves gives
+  // them here; nullptr (the default) has them drawn through SetPixelsV.
+  virtual SpokeTarget* SpokeCells() { return nullptr; }
 
   // Text. Print draws one line in the fore colour with the current font,
   // its em box's top-left corner at the current position (taken towards
