@@ -10,12 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/spoke_target.h"
 #include "base/types.h"
 
 namespace zt {
 
 class SceneObserver;  // base/scene_observer.h: hooks of the render mode and tests
-class SpokeTarget;    // raster/plot_segment.h: window cells the spokes write
 
 // The one window with its two layers: a persistent backing image and a
 // transient window layer on top of it. Coordinates are pixels from the
