@@ -17,6 +17,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -743,6 +744,108 @@ TYPED_TEST(ConformanceTest, ACloseRequestOrALostWindowRunsTheClosePath) {
   this->events().PumpFor(20);
   EXPECT_EQ(this->closes_, 1);
 }
+
+#if !defined(_WIN32)
+// A hack's window on a TrueColor screen: the X server holds the picture.
+// Every step is drawn there and on the CPU layers the other bindings show,
+// and the two must agree on every pixel, also once the window has been
+// covered and uncovered.
+TEST(X11HeldPictureTest, ShowsWhatTheCpuLayersShowAndRepairsItsWindow) {
+  X11Rig rig(false);
+  ASSERT_TRUE(rig.Ready());
+  X11Canvas& held = rig.session_->canvas();
+  ASSERT_TRUE(held.ServerHeld());
+  FontRasterizer text;
+  LayeredCanvas cpu(CanvasConfig{kWidth, kHeight, 15, 32}, &text);
+  auto caption = [](LayeredCanvas& c, float x, float y) {
+    c.SetFontName("serif");
+    c.SetFontSize(20);
+    c.SetForeColor(PackRgb(255, 200, 0));
+    c.SetCurrentX(x);
+    c.SetCurrentY(y);
+    c.Print("Wg");
+  };
+  std::vector<PointI> spoke, corner;
+  for (int i = 0; i < 100; ++i) spoke.push_back(PointI{20 + i, 15 + i / 2});
+  for (int i = 0; i < 40; ++i) corner.push_back(PointI{i, kHeight - 1 - i / 4});
+  struct Step {
+    const char* what;
+    std::function<void(LayeredCanvas&)> draw;
+  };
+  const Step steps[] = {
+      {"bands kept persistently",
+       [](LayeredCanvas& c) {
+         c.SetPersistentDrawing(true);
+         for (int b = 0; b < 12; ++b) {
+           const BrushHandle brush = c.CreateSolidBrush(PackRgb(0, 0, 20 * b));
+           c.FillRect(RectI{0, b * 10, kWidth, b * 10 + 10}, brush);
+           c.DeleteObject(brush);
+         }
+         c.Refresh();
+         c.SetPersistentDrawing(false);
+       }},
+      {"a caption over the bands", [&](LayeredCanvas& c) { caption(c, 10, 20); }},
+      {"spokes across the caption", [&](LayeredCanvas& c) { c.SetPixelsV(spoke, kRed, 0); }},
+      {"a caption over the spokes", [&](LayeredCanvas& c) { caption(c, 24, 30); }},
+      {"a box, a pixel and a square",
+       [](LayeredCanvas& c) {
+         c.FillBox(60, 5, 70, 60, kBlue);
+         c.SetPixelV(1, 1, kGold);
+         c.PSet(150.5f, 3.2f, kGold);
+       }},
+      {"a clear", [](LayeredCanvas& c) { c.Clear(); }},
+      {"the overlay and spokes under it",
+       [&](LayeredCanvas& c) {
+         c.SetOverlayText("12.5 spokes/s");
+         c.SetPixelsV(corner, kGold, 0);
+         c.SetPixelsV(spoke, kBlue, 0);
+       }},
+      {"a caption persistently, then a clear",
+       [&](LayeredCanvas& c) {
+         c.SetPersistentDrawing(true);
+         caption(c, 90, 70);
+         c.SetPersistentDrawing(false);
+         c.Clear();
+       }},
+      {"the overlay taken away", [](LayeredCanvas& c) { c.SetOverlayText(""); }},
+  };
+  auto mismatch = [&] {
+    const std::vector<uint32_t> shown = rig.Shown(0, 0, kWidth, kHeight);
+    if (shown.size() != static_cast<size_t>(kWidth * kHeight)) return std::string("no picture");
+    int wrong = 0;
+    std::string first;
+    std::array<uint32_t, kWidth> row{};
+    for (int y = 0; y < kHeight; ++y) {
+      cpu.ShownRow(y, 0, kWidth, row.data());
+      for (int x = 0; x < kWidth; ++x) {
+        if (shown[static_cast<size_t>(y * kWidth + x)] == row[static_cast<size_t>(x)]) continue;
+        if (wrong++ == 0) first = " first at " + std::to_string(x) + "," + std::to_string(y);
+      }
+    }
+    return wrong == 0 ? std::string() : std::to_string(wrong) + " pixels differ," + first;
+  };
+  for (const Step& step : steps) {
+    step.draw(held);
+    step.draw(cpu);
+    rig.events().Pump();
+    EXPECT_EQ(mismatch(), "") << step.what;
+    // A window over it and away: the server gives the picture back only if
+    // the program repairs it.
+    const Window cover = XCreateSimpleWindow(rig.owner_, DefaultRootWindow(rig.owner_), 0, 0,
+                                             kWidth, kHeight, 0, 0, 0xFFFFFF);
+    XSetWindowAttributes top{};
+    top.override_redirect = True;
+    XChangeWindowAttributes(rig.owner_, cover, CWOverrideRedirect, &top);
+    XMapRaised(rig.owner_, cover);
+    XSync(rig.owner_, False);
+    XDestroyWindow(rig.owner_, cover);
+    XSync(rig.owner_, False);
+    rig.events().PumpFor(30);
+    EXPECT_EQ(mismatch(), "") << step.what << ", then exposed";
+  }
+  EXPECT_EQ(held.WindowBlocksHeld(), 0u);
+}
+#endif
 
 }  // namespace
 }  // namespace zt

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <string>
@@ -90,6 +91,11 @@ TEST_F(FontRasterizerTest, StylesAndSizesChangeTheInk) {
 }
 
 TEST_F(FontRasterizerTest, KeepsOnlyAFewFontsOpen) {
+  auto open_files = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                         std::filesystem::directory_iterator());
+  };
+  const auto files_before = open_files();
   FontRasterizer small(2);
   if (!small.Resolve(kMincho, false, false)) GTEST_SKIP() << "no fonts installed";
   CoverageMask mask;
@@ -97,6 +103,8 @@ TEST_F(FontRasterizerTest, KeepsOnlyAFewFontsOpen) {
     ASSERT_TRUE(small.Render({kMincho, size, false, false}, "x", mask));
   }
   EXPECT_EQ(small.OpenFontCount(), 2u);
+  // Each open face reads its file; an evicted one closes it.
+  EXPECT_LE(open_files(), files_before + 2);
   // A font evicted and opened again renders the same.
   CoverageMask again;
   ASSERT_TRUE(small.Render({kMincho, 10, false, false}, "x", again));

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <utility>
 #include <vector>
@@ -271,6 +272,55 @@ TEST(LayeredCanvasSyncTest, ClearingASmallDrawingMarksOnlyItsSurroundings) {
   int64_t area = 0;
   for (const RectI& r : dirty) area += int64_t{r.right - r.left} * (r.bottom - r.top);
   EXPECT_LE(area, 64 * 64);
+}
+
+// A backdrop painted again over itself needs no showing; only what really
+// changed in the backing image is marked at the refresh.
+TEST(LayeredCanvasSyncTest, ARepaintedBackdropMarksOnlyWhatChanged) {
+  constexpr int32_t kW = 640, kH = 480;
+  auto bands = [](LayeredCanvas& c, int32_t level) {
+    c.SetPersistentDrawing(true);
+    for (int32_t b = 0; b < 12; ++b) {
+      const BrushHandle brush = c.CreateSolidBrush(PackRgb(0, 0, level + b));
+      c.FillRect(RectI{0, b * 40, kW, b * 40 + 40}, brush);
+      c.DeleteObject(brush);
+    }
+  };
+  struct Case {
+    const char* what;
+    std::function<void(LayeredCanvas&)> repaint;
+    int64_t dirty_area;
+  };
+  const Case cases[] = {
+      {"the same bands", [&](LayeredCanvas& c) { bands(c, 10); }, 0},
+      {"other bands", [&](LayeredCanvas& c) { bands(c, 11); }, int64_t{kW} * kH},
+      {"the same bands and one pixel",
+       [&](LayeredCanvas& c) {
+         bands(c, 10);
+         c.SetPixelV(300, 200, PackRgb(255, 0, 0));
+       },
+       int64_t{kW} * 64},
+      {"the same bands, a spoke on the window",
+       [&](LayeredCanvas& c) {
+         c.SetPersistentDrawing(false);
+         c.SetPixelV(300, 200, PackRgb(255, 0, 0));
+         bands(c, 10);
+       },
+       64 * 64},
+  };
+  for (const Case& k : cases) {
+    LayeredCanvas canvas(Config(kW, kH), nullptr);
+    bands(canvas, 10);
+    canvas.Refresh();
+    canvas.TakeDirtyRects();
+    k.repaint(canvas);
+    canvas.Refresh();
+    int64_t area = 0;
+    for (const RectI& r : canvas.TakeDirtyRects())
+      area += int64_t{r.right - r.left} * (r.bottom - r.top);
+    EXPECT_EQ(area, k.dirty_area) << k.what;
+    EXPECT_EQ(test::WindowCells(canvas), canvas.BackingCells()) << k.what;
+  }
 }
 
 // 256-colour mode remembers the last colour's index; a new palette must

@@ -204,6 +204,18 @@ void SharedRows::Share() {
   }
 }
 
+bool SharedRows::SameRow(const SharedRows& other, int32_t y) const {
+  const uint32_t a = ids_[static_cast<size_t>(y)], b = other.ids_[static_cast<size_t>(y)];
+  const std::vector<uint32_t>&mine = rows_[a], &theirs = other.rows_[b];
+  if (mine.empty() && theirs.empty()) return colour_[a] == other.colour_[b];
+  auto all = [](const std::vector<uint32_t>& cells, uint32_t c) {
+    return std::all_of(cells.begin(), cells.end(), [c](uint32_t v) { return v == c; });
+  };
+  if (mine.empty()) return all(theirs, colour_[a]);
+  if (theirs.empty()) return all(mine, other.colour_[b]);
+  return mine == theirs;
+}
+
 void SharedRows::CopyTo(std::vector<uint32_t>& out) const {
   out.resize(static_cast<size_t>(width_) * ids_.size());
   for (size_t y = 0; y < ids_.size(); ++y) {
@@ -313,6 +325,16 @@ void LayeredCanvas::SyncWindow() {
   }
   live_.clear();
   if (!backing_changed_) return;
+  // A backdrop painted again as it was changes nothing that shows.
+  for (int32_t by = 0; by < blocks_y_; ++by) {
+    uint8_t* row = changed_.data() + static_cast<size_t>(by) * static_cast<size_t>(blocks_x_);
+    if (std::none_of(row, row + blocks_x_, [](uint8_t c) { return c != 0; })) continue;
+    const int32_t top = by * static_cast<int32_t>(kBlock);
+    const int32_t bottom = std::min(top + static_cast<int32_t>(kBlock), config_.height);
+    bool same = true;
+    for (int32_t y = top; y < bottom && same; ++y) same = backing_.SameRow(shown_rows_, y);
+    if (same) std::fill(row, row + blocks_x_, uint8_t{0});
+  }
   backing_.Share();
   shown_rows_ = backing_;
   backing_changed_ = false;
@@ -325,24 +347,23 @@ void LayeredCanvas::SyncWindow() {
   }
 }
 
-std::vector<RectI> LayeredCanvas::TakeDirtyRects() {
+std::vector<RectI> TakeFlaggedRects(std::vector<uint8_t>& flags, int32_t columns, int32_t cell,
+                                    int32_t width, int32_t height) {
   std::vector<RectI> rects;
-  if (!any_dirty_) return rects;
-  // Runs of dirty tiles per tile row, merged with the run above when equal.
-  for (int32_t ty = 0; ty < tiles_y_; ++ty) {
+  if (columns <= 0) return rects;
+  const auto rows = static_cast<int32_t>(flags.size() / static_cast<size_t>(columns));
+  // Runs of flagged cells per row, merged with the run above when equal.
+  for (int32_t ty = 0; ty < rows; ++ty) {
+    uint8_t* row = flags.data() + static_cast<size_t>(ty) * static_cast<size_t>(columns);
     int32_t tx = 0;
-    while (tx < tiles_x_) {
-      if (!dirty_tiles_[static_cast<size_t>(ty) * tiles_x_ + tx]) {
+    while (tx < columns) {
+      if (!row[tx]) {
         ++tx;
         continue;
       }
       int32_t end = tx;
-      while (end < tiles_x_ && dirty_tiles_[static_cast<size_t>(ty) * tiles_x_ + end]) {
-        dirty_tiles_[static_cast<size_t>(ty) * tiles_x_ + end] = 0;
-        ++end;
-      }
-      RectI r{tx * kTile, ty * kTile, std::min(end * kTile, config_.width),
-              std::min((ty + 1) * kTile, config_.height)};
+      while (end < columns && row[end]) row[end++] = 0;
+      RectI r{tx * cell, ty * cell, std::min(end * cell, width), std::min((ty + 1) * cell, height)};
       bool merged = false;
       for (RectI& prev : rects) {
         if (prev.left == r.left && prev.right == r.right && prev.bottom == r.top) {
@@ -355,8 +376,13 @@ std::vector<RectI> LayeredCanvas::TakeDirtyRects() {
       tx = end;
     }
   }
-  any_dirty_ = false;
   return rects;
+}
+
+std::vector<RectI> LayeredCanvas::TakeDirtyRects() {
+  if (!any_dirty_) return {};
+  any_dirty_ = false;
+  return TakeFlaggedRects(dirty_tiles_, tiles_x_, kTile, config_.width, config_.height);
 }
 
 uint32_t LayeredCanvas::PaletteCellFor(ColorRef color) {
@@ -388,6 +414,11 @@ void LayeredCanvas::FillCells(int32_t left, int32_t top, int32_t right, int32_t 
     MarkChanged(left, top, right, bottom);
     return;
   }
+  FillWindow(left, top, right, bottom, cell);
+}
+
+void LayeredCanvas::FillWindow(int32_t left, int32_t top, int32_t right, int32_t bottom,
+                               uint32_t cell) {
   for (int32_t y = top; y < bottom; ++y) {
     const auto uy = static_cast<uint32_t>(y);
     for (int32_t x = left; x < right;) {
@@ -514,50 +545,46 @@ void LayeredCanvas::PSet(float x, float y, ColorRef color) {
   PutCell(static_cast<int32_t>(fx), static_cast<int32_t>(fy), CellFor(color));
 }
 
+uint32_t LayeredCanvas::InkOver(uint32_t under, uint32_t alpha, Rgb fore) {
+  auto mix = [alpha](uint32_t from, uint32_t to) {
+    return (from * (255 - alpha) + to * alpha + 127) / 255;
+  };
+  return Xrgb(mix((under >> 16) & 0xFF, fore.red), mix((under >> 8) & 0xFF, fore.green),
+              mix(under & 0xFF, fore.blue));
+}
+
+RectI LayeredCanvas::InkBox(const CoverageMask& mask, int32_t x0, int32_t y0) const {
+  return RectI{std::max(x0, 0), std::max(y0, 0), std::min(x0 + mask.width, config_.width),
+               std::min(y0 + mask.height, config_.height)};
+}
+
 void LayeredCanvas::Print(std::string_view text) {
   const double pixels = font_points_ * 20.0 / config_.twips_per_pixel;
   font_.pixel_size = static_cast<int32_t>(std::clamp(RoundEven(pixels), int64_t{1}, int64_t{2000}));
   if (text_ == nullptr || text.empty() || !text_->Render(font_, text, mask_)) return;
   const int32_t x0 = static_cast<int32_t>(std::floor(current_x_));
   const int32_t y0 = static_cast<int32_t>(std::floor(current_y_));
-  const Rgb fore = UnpackRgb(fore_color_);
-  const uint32_t fore_cell = CellFor(fore_color_);
-  for (int32_t my = 0; my < mask_.height; ++my) {
-    const int32_t y = y0 + my;
-    if (y < 0 || y >= config_.height) continue;
-    uint32_t* row = persistent_ ? backing_.MutableRow(y) : nullptr;
-    for (int32_t mx = 0; mx < mask_.width; ++mx) {
-      const int32_t x = x0 + mx;
-      if (x < 0 || x >= config_.width) continue;
-      const uint32_t a = mask_.alpha[static_cast<size_t>(my) * mask_.width + mx];
-      if (a == 0) continue;
-      const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
-      uint32_t& target = row != nullptr ? row[ux] : Block(BlockOf(ux, uy))[CellOf(ux, uy)];
-      if (PaletteMode()) {
-        if (a >= 128) target = fore_cell;
-        continue;
-      }
-      const uint32_t under = target;
-      auto mix = [a](uint32_t from, uint32_t to) {
-        return (from * (255 - a) + to * a + 127) / 255;
-      };
-      const uint32_t r = mix((under >> 16) & 0xFF, fore.red);
-      const uint32_t g = mix((under >> 8) & 0xFF, fore.green);
-      const uint32_t b = mix(under & 0xFF, fore.blue);
-      target = Xrgb(r, g, b);
-    }
-  }
-  const int32_t left = std::max(x0, 0), top = std::max(y0, 0);
-  const int32_t right = std::min(x0 + mask_.width, config_.width);
-  const int32_t bottom = std::min(y0 + mask_.height, config_.height);
   if (persistent_) {
-    MarkChanged(left, top, right, bottom);
+    InkCells(mask_, x0, y0, fore_color_, [this](int32_t x, int32_t y) -> uint32_t& {
+      return backing_.MutableRow(y)[static_cast<uint32_t>(x)];
+    });
+    const RectI box = InkBox(mask_, x0, y0);
+    MarkChanged(box.left, box.top, box.right, box.bottom);
   } else {
-    MarkDirty(left, top, right, bottom);
+    InkWindow(mask_, x0, y0, fore_color_);
   }
   // Like a line printed on a form: the next print starts below, at the left.
   current_x_ = 0;
   current_y_ += static_cast<float>(mask_.height);
+}
+
+void LayeredCanvas::InkWindow(const CoverageMask& mask, int32_t x0, int32_t y0, ColorRef fore) {
+  InkCells(mask, x0, y0, fore, [this](int32_t x, int32_t y) -> uint32_t& {
+    const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
+    return Block(BlockOf(ux, uy))[CellOf(ux, uy)];
+  });
+  const RectI box = InkBox(mask, x0, y0);
+  MarkDirty(box.left, box.top, box.right, box.bottom);
 }
 
 int32_t LayeredCanvas::SetPaletteEntries(int32_t start, int32_t count,

@@ -55,6 +55,8 @@ class SharedRows {
   // Distinct row contents held, and those of them stored cell by cell.
   int32_t StoredRows() const { return static_cast<int32_t>(rows_.size() - free_.size()); }
   int32_t ExpandedRows() const;
+  // Row y holds the same cells as row y of `other`, an image as wide.
+  bool SameRow(const SharedRows& other, int32_t y) const;
   // The whole image, row after row.
   void CopyTo(std::vector<uint32_t>& out) const;
 
@@ -161,8 +163,43 @@ class LayeredCanvas : public Canvas {
   // The drawable has a new size: both layers start over, black, at that size.
   virtual void Resize(int32_t width, int32_t height);
 
+  // Text of coverage `alpha` in colour `fore` over the 0x00RRGGBB `under`.
+  static uint32_t InkOver(uint32_t under, uint32_t alpha, Rgb fore);
+
  protected:
   void MarkAllDirty();
+  // What drawing on the window layer does once clipped to the canvas (a
+  // binding keeping that layer elsewhere takes these over): a filled
+  // rectangle of one cell, and a line of text put at (x0, y0).
+  virtual void FillWindow(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell);
+  virtual void InkWindow(const CoverageMask& mask, int32_t x0, int32_t y0, ColorRef fore);
+  // The part of a mask put at (x0, y0) that lies on the canvas.
+  RectI InkBox(const CoverageMask& mask, int32_t x0, int32_t y0) const;
+  // Blends the inked cells of a mask put at (x0, y0) into the cells `at`
+  // gives, as the shown colours are or as palette indexes.
+  template <typename At>
+  void InkCells(const CoverageMask& mask, int32_t x0, int32_t y0, ColorRef fore, At at) {
+    const Rgb rgb = UnpackRgb(fore);
+    const uint32_t fore_cell = CellFor(fore);
+    const RectI box = InkBox(mask, x0, y0);
+    for (int32_t y = box.top; y < box.bottom; ++y) {
+      const uint8_t* alpha = mask.alpha.data() + static_cast<size_t>(y - y0) * mask.width;
+      for (int32_t x = box.left; x < box.right; ++x) {
+        const uint32_t a = alpha[x - x0];
+        if (a == 0) continue;
+        uint32_t& target = at(x, y);
+        if (PaletteMode()) {
+          if (a >= 128) target = fore_cell;
+        } else {
+          target = InkOver(target, a, rgb);
+        }
+      }
+    }
+  }
+  const RectI& OverlayBox() const { return overlay_; }
+  // Darkens the box and lays the overlay text over columns [x0, x1) of row
+  // y of the shown colours in `out`.
+  void CompositeOverlay(int32_t y, int32_t x0, int32_t x1, uint32_t* out) const;
   // For drawing straight into the window layer (direct colour, persistent
   // drawing off): the block of cells holding (x, y), taken and its tile
   // marked changed; kWindowBlock cells square, row after row. Cells of it
@@ -214,7 +251,6 @@ class LayeredCanvas : public Canvas {
   // given back and the backing image becomes what shows through.
   void SyncWindow();
   void SizeLayers();
-  void CompositeOverlay(int32_t y, int32_t x0, int32_t x1, uint32_t* out) const;
 
   static constexpr int kTile = 64;
   CanvasConfig config_;
@@ -275,6 +311,11 @@ class LayeredCanvas : public Canvas {
   CoverageMask overlay_mask_;
   RectI overlay_{};  // the box behind the text, on the canvas
 };
+
+// Rectangles covering the flagged cells of a grid `columns` wide, each cell
+// `cell` pixels square, clipped to width x height; the flags are cleared.
+std::vector<RectI> TakeFlaggedRects(std::vector<uint8_t>& flags, int32_t columns, int32_t cell,
+                                    int32_t width, int32_t height);
 
 // Index of the nearest entry (Euclidean in RGB, lowest index on ties).
 uint8_t NearestPaletteIndex(const std::array<PaletteEntry, 256>& palette, Rgb color);

@@ -8,7 +8,13 @@
 #include FT_ADVANCES_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -116,22 +122,59 @@ bool HasFamily(FcPattern* font, const std::string& name) {
   return false;
 }
 
+// A face file read as FreeType asks for its parts. Mapped whole, every page
+// a face touches once (the character map, the layout tables) would stay in
+// the process for as long as the face is open.
+unsigned long ReadFontFile(FT_Stream stream, unsigned long offset, unsigned char* buffer,
+                           unsigned long count) {
+  if (count == 0) return offset <= stream->size ? 0 : 1;  // a seek: 0 when it succeeds
+  const int fd = static_cast<int>(stream->descriptor.value);
+  unsigned long done = 0;
+  while (done < count) {
+    const ssize_t n = pread(fd, buffer + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<unsigned long>(n);
+  }
+  return done;
+}
+
+void CloseFontFile(FT_Stream stream) {
+  if (stream->descriptor.value >= 0) close(static_cast<int>(stream->descriptor.value));
+  stream->descriptor.value = -1;
+}
+
 }  // namespace
 
 struct FontRasterizer::Impl {
   FreeTypeLibrary freetype;
   FcConfig* config = nullptr;
 
-  Impl() : config(FcInitLoadConfigAndFonts()) {}
-  ~Impl() {
-    if (config != nullptr) FcConfigDestroy(config);
-  }
+  Impl() = default;
+  ~Impl() { Release(); }
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
+
+  // Loaded when a request is new (a few milliseconds)...
+  FcConfig* Config() {
+    if (config == nullptr) config = FcInitLoadConfigAndFonts();
+    return config;
+  }
+  // ...and given back once it is answered: the font list and the parsed
+  // configuration are most of the heap a caption would otherwise keep.
+  void Release() {
+    if (config == nullptr) return;
+    FcConfigDestroy(config);
+    config = nullptr;
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+  }
 
   // The best match for `family` with the asked styles; with `exact` only a
   // face that really carries that family name counts.
   PatternPtr Match(const std::string& family, bool bold, bool italic, bool exact) {
+    FcConfig* config = Config();
     if (config == nullptr) return nullptr;
     PatternPtr pattern(FcPatternCreate());
     if (!family.empty()) {
@@ -154,6 +197,7 @@ struct FontRasterizer::Impl {
 
   // Any font file fontconfig knows, for a last resort.
   PatternPtr AnyFont() {
+    FcConfig* config = Config();
     if (config == nullptr) return nullptr;
     PatternPtr pattern(FcPatternCreate());
     std::unique_ptr<FcObjectSet, ObjectSetDeleter> objects(
@@ -174,6 +218,7 @@ struct FontRasterizer::Impl {
 // A face at one size with the styles it must add, and the line metrics
 // that follow from them.
 struct FontRasterizer::OpenFont {
+  FT_StreamRec file{};  // outlives the face, which closes it
   FT_Face face = nullptr;
   std::optional<OpenTypeLayout> layout;
   bool bold = false;    // widened by smearing the coverage sideways
@@ -184,10 +229,27 @@ struct FontRasterizer::OpenFont {
 
   ~OpenFont() {
     if (face != nullptr) FT_Done_Face(face);
+    CloseFontFile(&file);
   }
   OpenFont() = default;
   OpenFont(const OpenFont&) = delete;
   OpenFont& operator=(const OpenFont&) = delete;
+
+  FT_Error OpenFile(FT_Library library, const std::string& path, int32_t index) {
+    file.descriptor.value = -1;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return FT_Err_Cannot_Open_Resource;
+    file.descriptor.value = fd;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || info.st_size <= 0) return FT_Err_Cannot_Open_Stream;
+    file.size = static_cast<unsigned long>(info.st_size);
+    file.read = ReadFontFile;
+    file.close = CloseFontFile;
+    FT_Open_Args args{};
+    args.flags = FT_OPEN_STREAM;
+    args.stream = &file;
+    return FT_Open_Face(library, &args, index, &face);
+  }
 
   std::vector<uint8_t> SfntTable(const char (&tag)[5]) const {
     const FT_ULong name = FT_MAKE_TAG(tag[0], tag[1], tag[2], tag[3]);
@@ -429,6 +491,7 @@ std::optional<ResolvedFace> FontRasterizer::Resolve(const std::string& name, boo
     face->synth_bold = bold && weight < FC_WEIGHT_DEMIBOLD;
     face->synth_italic = italic && slant == FC_SLANT_ROMAN;
   }
+  impl_->Release();
   resolved_.emplace(key, face);
   return face;
 }
@@ -441,8 +504,7 @@ FontRasterizer::OpenFont* FontRasterizer::Open(const ResolvedFace& face, int32_t
     return it->second.get();
   }
   auto font = std::make_unique<OpenFont>();
-  const FT_Error error =
-      FT_New_Face(impl_->freetype.get(), face.file.c_str(), face.index, &font->face);
+  const FT_Error error = font->OpenFile(impl_->freetype.get(), face.file, face.index);
   if (error != 0 || font->face == nullptr) {
     font->face = nullptr;
     ReportOnce("cannot load the font " + face.file + " (FreeType error " + std::to_string(error) +

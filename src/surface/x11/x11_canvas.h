@@ -1,14 +1,22 @@
 #pragma once
-// The layered canvas shown in an X window: drawing stays on the CPU images
-// and Present() puts the changed rectangles with XPutImage. In a window
-// someone else owns, such as a screen-saver daemon's, the window is never
-// moved, raised or given a cursor. In the program's own window on an 8-bit
-// PseudoColor screen the palette indexes go straight into the image and the
-// realised palette is stored in the window's private colormap.
+// The layered canvas shown in an X window. On a direct-colour visual of 8
+// bits a channel the X server holds the picture: the persistent layer is
+// kept (as the CPU's shared rows) and uploaded to a pixmap of the server's,
+// the window layer is drawn straight into the window and into a second
+// pixmap that repairs it after an Expose, and a clear is a copy between
+// them; the process holds no image of the window. Otherwise (palette
+// indexes, narrower channels, a server that cannot hold the pixmaps)
+// drawing stays on the CPU images and Present() puts the changed
+// rectangles. In a window someone else owns, such as a screen-saver
+// daemon's, the window is never moved, raised or given a cursor. In the
+// program's own window on an 8-bit PseudoColor screen the palette indexes
+// go straight into the image and the realised palette is stored in the
+// window's private colormap.
 #include <X11/Xlib.h>
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -49,8 +57,7 @@ class X11Canvas : public LayeredCanvas {
   int32_t RealizePalette() override;
 
   // Spokes go to the window as they are, a few bytes a pixel, rather than
-  // as the blocks around them; every other change is shown by Present as
-  // the rectangles it touched.
+  // as the blocks around them.
   int32_t SetPixelsV(std::span<const PointI> points, ColorRef color, int32_t none) override;
   void Clear() override;
   void Refresh() override;
@@ -67,10 +74,7 @@ class X11Canvas : public LayeredCanvas {
   // Puts what changed since the last call, everything after Invalidate().
   void Present();
   void Invalidate() { whole_ = true; }
-  void Resize(int32_t width, int32_t height) override {
-    LayeredCanvas::Resize(width, height);
-    whole_ = true;
-  }
+  void Resize(int32_t width, int32_t height) override;
   // Another colormap replaced the private one: the full-screen window,
   // which covers everything, takes it back.
   void ColormapLost();
@@ -79,6 +83,13 @@ class X11Canvas : public LayeredCanvas {
   // The connection it draws through.
   Display* XDisplay() const { return display_; }
   bool ShowsIndexes() const { return indexed_; }
+  // The X server holds the picture (see above). ShownColor and ShownRow
+  // then give the backing image as of the last clear, not the window.
+  bool ServerHeld() const { return held_; }
+
+ protected:
+  void FillWindow(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell) override;
+  void InkWindow(const CoverageMask& mask, int32_t x0, int32_t y0, ColorRef fore) override;
 
  private:
   // The full-screen window: cursor, stacking and pointer are ours to set.
@@ -89,6 +100,26 @@ class X11Canvas : public LayeredCanvas {
   void StoreColormap();
   void InstallColormap();
   Cursor BlankCursor();
+
+  // The picture held by the server.
+  bool MakePixmaps();
+  void FreePixmaps();
+  // The window layer becomes the backing image, as a clear does.
+  void SyncHeld();
+  // Points on the canvas, already checked, into both the window and the
+  // picture.
+  void DrawHeldPoints(ColorRef color);
+  void MarkDrawn(const RectI& r);
+  // The picture's colours in `r`, row after row: the CPU's copy of the
+  // backing where nothing was drawn since the last clear, else read back
+  // from the server (text over spokes, the overlay over them).
+  void ReadPicture(const RectI& r, std::vector<uint32_t>& out) const;
+  // Puts 0x00RRGGBB rows that `row` fills into the drawables.
+  template <typename Row>
+  void PutXrgb(const RectI& r, std::initializer_list<Drawable> to, Row row);
+  void CopyHeld(Drawable from, Drawable to, const RectI& r);
+  void PresentHeld();
+  void TouchOverlay(const RectI& r);
 
   static constexpr int32_t kStripBytes = 256 * 1024;
   Display* display_;
@@ -107,6 +138,21 @@ class X11Canvas : public LayeredCanvas {
   // Nothing but spokes drawn since the last Present, all of them sent.
   bool only_points_ = true;
   bool had_overlay_ = false;  // at the last Present
+
+  bool can_hold_ = false;  // the visual allows it
+  bool held_ = false;
+  bool synced_ = false;  // the window layer was made the backing image
+  Pixmap backing_pixmap_ = 0;
+  Pixmap picture_pixmap_ = 0;
+  // Per 16x16 block: the picture differs from the backing image as of the
+  // last clear (and from the CPU's copy of it).
+  static constexpr int32_t kDrawnBlock = 16;
+  int32_t drawn_x_ = 0;
+  std::vector<uint8_t> drawn_;
+  bool any_drawn_ = false;
+  std::vector<XPoint> outside_;  // points the overlay does not cover
+  RectI composed_{};             // the overlay box as last laid on the window
+  bool overlay_stale_ = false;
 };
 
 }  // namespace zt
