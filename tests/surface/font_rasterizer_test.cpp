@@ -114,6 +114,32 @@ TEST_F(FontRasterizerTest, KeepsOnlyAFewFontsOpen) {
   EXPECT_EQ(again.alpha, fresh.alpha);
 }
 
+// Glyphs a font made before are used again: a line drawn after other
+// styles, sizes and more distinct glyphs than a font keeps is the line a
+// fresh rasteriser draws.
+TEST_F(FontRasterizerTest, ALineDrawnAgainIsTheSame) {
+  const FontRequest request{kMincho, 24, true, true};
+  const std::string line = "12:34:56 AVAWAY fi";
+  std::string many;  // kanji: well over the glyphs a font keeps
+  for (char32_t c = 0x4E00; c < 0x4E00 + 700; ++c) {
+    many += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+             static_cast<char>(0x80 | (c & 0x3F))};
+  }
+  CoverageMask first, mask, fresh;
+  ASSERT_TRUE(fonts_.Render(request, line, first));
+  ASSERT_TRUE(fonts_.Render({kMincho, 24, false, false}, line, mask));
+  ASSERT_TRUE(fonts_.Render(request, "0987 WAVE", mask));
+  ASSERT_TRUE(fonts_.Render(request, line, mask));
+  EXPECT_EQ(mask.alpha, first.alpha);
+  ASSERT_TRUE(fonts_.Render(request, many, mask));
+  ASSERT_TRUE(fonts_.Render(request, line, mask));
+  FontRasterizer other;
+  ASSERT_TRUE(other.Render(request, line, fresh));
+  EXPECT_EQ(mask.width, fresh.width);
+  EXPECT_EQ(mask.alpha, fresh.alpha);
+  EXPECT_EQ(first.alpha, fresh.alpha);
+}
+
 TEST_F(FontRasterizerTest, NothingToDrawIsNoSuccess) {
   CoverageMask mask;
   EXPECT_FALSE(fonts_.Render({kMincho, 20, false, false}, "", mask));

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <unordered_map>
 #include <vector>
 
 #include "surface/text/open_type_layout.h"
@@ -227,6 +228,18 @@ struct FontRasterizer::OpenFont {
   int height = 0;
   int overhang = 0;  // pixels the smear adds
 
+  // A line's glyphs come back with every line printed (the status line on
+  // each backdrop), and hinting and rendering one costs more than placing
+  // it, so each font keeps what it made. A text of many distinct glyphs
+  // starts the memory over rather than growing it.
+  static constexpr size_t kGlyphsKept = 512;
+  template <typename Value>
+  static const Value& Remember(std::unordered_map<FT_UInt, Value>& kept, FT_UInt glyph,
+                               Value value) {
+    if (kept.size() >= kGlyphsKept) kept.clear();
+    return kept.insert_or_assign(glyph, std::move(value)).first->second;
+  }
+
   ~OpenFont() {
     if (face != nullptr) FT_Done_Face(face);
     CloseFontFile(&file);
@@ -336,6 +349,10 @@ struct FontRasterizer::OpenFont {
 
   // The pen advance in 26.6, rounded from the hinted 16.16 value.
   FT_Pos Advance(FT_UInt glyph) const {
+    if (auto it = advances_.find(glyph); it != advances_.end()) return it->second;
+    return Remember(advances_, glyph, AdvanceOf(glyph));
+  }
+  FT_Pos AdvanceOf(FT_UInt glyph) const {
     FT_Fixed v = 0;
     FT_Get_Advance(face, glyph, FT_LOAD_DEFAULT, &v);
     return static_cast<int>(static_cast<float>(v) + (1 << 9)) >> 10;
@@ -346,6 +363,15 @@ struct FontRasterizer::OpenFont {
     int left, top, width, rows;
   };
   bool Measure(FT_UInt glyph, Box& box) const {
+    if (auto it = boxes_.find(glyph); it != boxes_.end()) {
+      box = it->second;
+      return true;
+    }
+    if (!MeasureOf(glyph, box)) return false;
+    Remember(boxes_, glyph, box);
+    return true;
+  }
+  bool MeasureOf(FT_UInt glyph, Box& box) const {
     if (FT_Load_Glyph(face, glyph, FT_LOAD_DEFAULT) != 0) return false;
     const FT_GlyphSlot slot = face->glyph;
     box = {slot->bitmap_left, slot->bitmap_top, static_cast<int>(slot->bitmap.width),
@@ -370,6 +396,13 @@ struct FontRasterizer::OpenFont {
     int left = 0, top = 0, width = 0, rows = 0;
     std::vector<uint8_t> pixels;
   };
+  // The glyph's image, or nullptr where FreeType cannot make it.
+  const Image* Drawn(FT_UInt glyph) const {
+    if (auto it = images_.find(glyph); it != images_.end()) return &it->second;
+    Image image;
+    if (!Draw(glyph, image)) return nullptr;
+    return &Remember(images_, glyph, std::move(image));
+  }
   bool Draw(FT_UInt glyph, Image& image) const {
     if (FT_Load_Glyph(face, glyph, FT_LOAD_DEFAULT | FT_LOAD_COLOR) != 0) return false;
     const FT_GlyphSlot slot = face->glyph;
@@ -441,6 +474,10 @@ struct FontRasterizer::OpenFont {
     }
     return true;
   }
+
+  mutable std::unordered_map<FT_UInt, FT_Pos> advances_;
+  mutable std::unordered_map<FT_UInt, Box> boxes_;
+  mutable std::unordered_map<FT_UInt, Image> images_;
 };
 
 FontRasterizer::FontRasterizer(size_t cache_size)
@@ -584,9 +621,10 @@ bool FontRasterizer::Render(const FontRequest& request, std::string_view text, C
   out.width = max_x - min_x;
   out.height = max_y - min_y;
   out.alpha.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height), 0);
-  OpenFont::Image image;
   for (const Placed& placed : line) {
-    if (!font->Draw(placed.glyph, image)) return false;
+    const OpenFont::Image* drawn = font->Drawn(placed.glyph);
+    if (drawn == nullptr) return false;
+    const OpenFont::Image& image = *drawn;
     const int gx = x_start + Floor26(placed.x) + image.left;
     const int gy = y_start + Floor26(placed.y) - image.top;
     // Overlapping glyphs combine their coverage bit by bit.
