@@ -80,7 +80,7 @@ class DepthGrid {
     return tile != nullptr ? tile : Take(t);
   }
   // Tiles are kTileSize cells square.
-  static constexpr int32_t kTileSize = 32;
+  static constexpr int32_t kTileSize = 16;
   // The tile of index t when taken, else nullptr.
   int16_t* TakenTile(size_t t) const { return tiles_[t]; }
   static size_t CellOf(int32_t x, int32_t y) {
@@ -89,12 +89,12 @@ class DepthGrid {
   }
 
  private:
-  static constexpr int32_t kShift = 5;
+  static constexpr int32_t kShift = 4;
   static constexpr size_t kTile = size_t{1} << kShift;
   static_assert(kTile == kTileSize);
   static constexpr size_t kTileCells = kTile * kTile;
   // Tiles are carved from chunks of 32 KB that are kept for later figures.
-  static constexpr size_t kTilesPerChunk = 16;
+  static constexpr size_t kTilesPerChunk = 64;
   int16_t* Take(size_t t) {
     const size_t n = used_.size();
     if (n / kTilesPerChunk == chunks_.size()) {

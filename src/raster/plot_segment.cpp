@@ -64,27 +64,58 @@ struct StepperState {
 
 [[gnu::noinline, gnu::cold]] void TakeTile(DepthGrid& depth, size_t t) { depth.TileCells(t); }
 
-// `steps` steps of the line stepper with the depth test, storing the pixels
-// that won their cells at `out`; returns how many. Specialised on the major
-// axis and on whether any pixel can fall outside, so the loop keeps its
-// state in registers.
-template <bool kRowsMajor, bool kClip>
-size_t WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid& depth,
-                 PointI* out) {
+// Where the pixels that won their cells go: kept in order as points for a
+// canvas call, or written straight into the window's cells.
+struct ToPoints {
+  static constexpr int32_t kRegion = DepthGrid::kTileSize;
+  PointI* out;
+  void Enter(int32_t, int32_t) {}
+  void Put(int32_t x, int32_t y, int32_t wins, int32_t, size_t) {
+    std::construct_at(out, PointI{x, y});
+    out += wins;
+  }
+};
+
+struct ToCells {
+  // A depth tile is a block of cells: a pixel has the same place in both.
+  static constexpr int32_t kRegion = SpokeTarget::kBlockSize;
+  static_assert(DepthGrid::kTileSize == kRegion);
+  SpokeTarget* target;
+  uint32_t* cells = nullptr;
+  uint32_t colour = 0;
+  // The steps left when the last pixel won, 0 while none has: a single
+  // register in the loop, the pixel found from it afterwards.
+  int32_t last = 0;
+  void Enter(int32_t x, int32_t y) { cells = target->BlockFor(x, y); }
+  void Put(int32_t, int32_t, int32_t wins, int32_t steps_left, size_t place) {
+    uint32_t& pixel = cells[place];
+    // Written whether it won or not, so there is no branch to mispredict.
+    pixel ^= (pixel ^ colour) & static_cast<uint32_t>(-wins);
+    last = wins != 0 ? steps_left : last;
+  }
+};
+
+// `steps` steps of the line stepper with the depth test, each pixel that
+// won its cell given to `out`. Specialised on the major axis and on whether
+// any pixel can fall outside, so the loop keeps its state in registers.
+template <bool kRowsMajor, bool kClip, typename Out>
+void WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid& depth,
+               Out& into) {
   int32_t x = state.x, y = state.y, error = state.error;
   const int32_t two_a = spoke.two_a, two_b = spoke.two_b;
   const int32_t major = spoke.major_step, minor = spoke.minor_step;
   const int32_t key = spoke.key;
-  PointI* const first = out;
-  // A point of the tile in use: a pixel is in that tile when it differs from
-  // the point only in the bits below the tile size. Pixels tested are never
-  // negative, so INT32_MIN matches none: no tile is in use at first.
-  int32_t tile_x = INT32_MIN, tile_y = 0;
+  Out out = into;
+  // A point of the region in use (its depth tile, and its block of cells):
+  // a pixel is in it when it differs from the point only in the bits below
+  // the region's size. Pixels tested are never negative, so INT32_MIN
+  // matches none: no region is in use at first.
+  int32_t region_x = INT32_MIN, region_y = 0;
   int16_t* tile = nullptr;
   while (steps > 0) {
     if (!kClip ||
         (static_cast<uint32_t>(y - 1) < spoke.rows && static_cast<uint32_t>(x) < spoke.columns)) {
-      if (static_cast<uint32_t>((x ^ tile_x) | (y ^ tile_y)) >= DepthGrid::kTileSize) {
+      if (static_cast<uint32_t>((x ^ region_x) | (y ^ region_y)) >= Out::kRegion) {
         const size_t t = depth.TileOf(x, y);
         tile = depth.TakenTile(t);
         if (tile == nullptr) {
@@ -93,10 +124,12 @@ size_t WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGr
           TakeTile(depth, t);
           continue;
         }
-        tile_x = x;
-        tile_y = y;
+        out.Enter(x, y);
+        region_x = x;
+        region_y = y;
       }
-      int16_t& cell = tile[DepthGrid::CellOf(x, y)];
+      const size_t place = DepthGrid::CellOf(x, y);
+      int16_t& cell = tile[place];
       // Which spoke wins is no pattern a branch could learn, so the test is
       // arithmetic: an empty cell ranks below every key, and the winner's
       // key is blended in by mask.
@@ -104,8 +137,7 @@ size_t WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGr
       const int32_t rank = held - (static_cast<int32_t>(held == 0) << 17);
       const int32_t wins = static_cast<int32_t>(key > rank);
       cell = static_cast<int16_t>(held + ((key - held) & -wins));
-      std::construct_at(out, PointI{x, y});
-      out += wins;
+      out.Put(x, y, wins, steps, place);
     }
     if constexpr (kRowsMajor) {
       y += major;
@@ -123,74 +155,118 @@ size_t WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGr
     --steps;
   }
   state = StepperState{x, y, error};
-  return static_cast<size_t>(out - first);
+  into = out;
 }
 
-// The one line stepper with its row clip and depth test; `flush` takes each
-// batch of pixels that won their cells, in order. End 1 to end 2, both
+// The one line stepper with its row clip and depth test; `run` walks a
+// number of steps with one of the specialised loops. End 1 to end 2, both
 // included, one pixel per step of the major axis; a tie in the error term
 // takes the minor step.
-template <typename Flush>
-void WalkSpoke(SceneState& s, Batch& batch, Flush&& flush) {
-  const double proj_x = static_cast<double>(s.ProjX);
-  const double proj_y = static_cast<double>(s.ProjY);
-  const int32_t row1 = FloorClamped(proj_y + static_cast<double>(s.SpokeDY1));
-  const int32_t row2 = FloorClamped(proj_y + static_cast<double>(s.SpokeDY2));
-  const int32_t x1 = FloorClamped(proj_x + static_cast<double>(s.SpokeDX1));
-  const int32_t y1 = row1 + s.FigureOffsetY;
-  const int32_t x2 = FloorClamped(proj_x + static_cast<double>(s.SpokeDX2));
-  const int32_t plot_dx = x2 - x1;
-  const int32_t plot_dy = row2 - row1;
-  const int32_t y2 = y1 + plot_dy;
-
+template <typename Out, typename Run>
+void WalkSpoke(const SpokeLine& line, DepthGrid& depth, Run&& run) {
+  const int32_t plot_dx = line.x2 - line.x1;
+  const int32_t plot_dy = line.y2 - line.y1;
   const bool rows_major = std::abs(plot_dy) > std::abs(plot_dx);
   const int32_t major_delta = rows_major ? plot_dy : plot_dx;
   const int32_t minor_delta = rows_major ? plot_dx : plot_dy;
   const int32_t a = std::abs(major_delta);
-  DepthGrid& depth = s.DepthBuffer;
   Spoke spoke{};
   spoke.two_a = 2 * a;
   spoke.two_b = 2 * std::abs(minor_delta);
   spoke.major_step = Sign(major_delta);
   spoke.minor_step = Sign(minor_delta);
-  spoke.key = DepthKey(s);
-  // Rows 1..height-1 are drawn, columns 0..width; a pixel without a cell is
-  // skipped like a clipped row. Both tests fold into one unsigned compare,
-  // and a spoke whose ends pass them has every pixel inside.
-  spoke.rows = static_cast<uint32_t>(
-      std::max<int64_t>(std::min<int64_t>(s.ScreenHeight, depth.Rows()) - 1, 0));
-  spoke.columns = static_cast<uint32_t>(
-      std::max<int64_t>(std::min<int64_t>(int64_t{s.ScreenWidth} + 1, depth.Columns()), 0));
+  spoke.key = line.key;
+  spoke.rows = line.rows;
+  spoke.columns = line.columns;
+  // Both clip tests fold into one unsigned compare, and a spoke whose ends
+  // pass them has every pixel inside.
   auto inside = [&spoke](int32_t x, int32_t y) {
     return static_cast<uint32_t>(y - 1) < spoke.rows && static_cast<uint32_t>(x) < spoke.columns;
   };
-  const bool clip = !inside(x1, y1) || !inside(x2, y2);
-  auto walk = rows_major ? (clip ? &WalkSteps<true, true> : &WalkSteps<true, false>)
-                         : (clip ? &WalkSteps<false, true> : &WalkSteps<false, false>);
+  const bool clip = !inside(line.x1, line.y1) || !inside(line.x2, line.y2);
+  auto walk = rows_major ? (clip ? &WalkSteps<true, true, Out> : &WalkSteps<true, false, Out>)
+                         : (clip ? &WalkSteps<false, true, Out> : &WalkSteps<false, false, Out>);
+  StepperState state{line.x1, line.y1, -a};
+  run(a + 1, [&](int32_t steps, Out& out) { walk(spoke, state, steps, depth, out); });
+}
 
-  StepperState state{x1, y1, -a};
-  for (int32_t left = a + 1; left > 0; left -= kBatch) {
-    const size_t count = walk(spoke, state, std::min(left, kBatch), depth, batch.data());
-    if (count > 0) flush(std::span<const PointI>(batch.data(), count));
-  }
+// The pixel of step i of a spoke: along the major axis one a step, along
+// the minor one floor((2b i + a) / 2a) steps, as the error term takes them.
+PointI PixelOfStep(const SpokeLine& line, int64_t i) {
+  const int64_t dx = int64_t{line.x2} - line.x1, dy = int64_t{line.y2} - line.y1;
+  const bool rows_major = std::abs(dy) > std::abs(dx);
+  const int64_t a = std::abs(rows_major ? dy : dx), b = std::abs(rows_major ? dx : dy);
+  const int64_t minor = a == 0 ? 0 : (2 * b * i + a) / (2 * a);
+  const int64_t major_step = (rows_major ? dy : dx) < 0 ? -1 : 1;
+  const int64_t minor_step = Sign(static_cast<int32_t>(rows_major ? dx : dy));
+  const int64_t along = major_step * i, across = minor_step * minor;
+  return PointI{static_cast<int32_t>(line.x1 + (rows_major ? across : along)),
+                static_cast<int32_t>(line.y1 + (rows_major ? along : across))};
+}
+
+// Pixels that won their cells, in batches for a canvas call each.
+template <typename Flush>
+void WalkToPoints(const SpokeLine& line, DepthGrid& depth, Flush&& flush) {
+  Batch batch;
+  WalkSpoke<ToPoints>(line, depth, [&](int32_t steps, auto&& walk) {
+    for (int32_t left = steps; left > 0; left -= kBatch) {
+      ToPoints out{batch.data()};
+      walk(std::min(left, kBatch), out);
+      const auto count = static_cast<size_t>(out.out - batch.data());
+      if (count > 0) flush(std::span<const PointI>(batch.data(), count));
+    }
+  });
 }
 
 }  // namespace
 
+SpokeLine SpokeLineOf(const SceneState& s) {
+  const double proj_x = static_cast<double>(s.ProjX);
+  const double proj_y = static_cast<double>(s.ProjY);
+  const int32_t row1 = FloorClamped(proj_y + static_cast<double>(s.SpokeDY1));
+  const int32_t row2 = FloorClamped(proj_y + static_cast<double>(s.SpokeDY2));
+  SpokeLine line;
+  line.x1 = FloorClamped(proj_x + static_cast<double>(s.SpokeDX1));
+  line.y1 = row1 + s.FigureOffsetY;
+  line.x2 = FloorClamped(proj_x + static_cast<double>(s.SpokeDX2));
+  line.y2 = line.y1 + (row2 - row1);
+  line.key = DepthKey(s);
+  // Rows 1..height-1 are drawn, columns 0..width; a pixel without a cell is
+  // skipped like a clipped row.
+  const DepthGrid& depth = s.DepthBuffer;
+  line.rows = static_cast<uint32_t>(
+      std::max<int64_t>(std::min<int64_t>(s.ScreenHeight, depth.Rows()) - 1, 0));
+  line.columns = static_cast<uint32_t>(
+      std::max<int64_t>(std::min<int64_t>(int64_t{s.ScreenWidth} + 1, depth.Columns()), 0));
+  line.color = PackRgb(s.LineRed, s.LineGreen, s.LineBlue);
+  return line;
+}
+
 void PlotSegment(SceneState& s, Canvas& canvas) {
-  const ColorRef color = PackRgb(s.LineRed, s.LineGreen, s.LineBlue);
-  Batch batch;
-  WalkSpoke(s, batch, [&](std::span<const PointI> points) {
-    s.ApiResult = canvas.SetPixelsV(points, color, s.ApiResult);
+  const SpokeLine line = SpokeLineOf(s);
+  if (SpokeTarget* target = canvas.SpokeCells(); target != nullptr) {
+    ToCells out{target};
+    out.colour = target->CellOf(line.color);
+    WalkSpoke<ToCells>(line, s.DepthBuffer,
+                       [&out](int32_t steps, auto&& walk) { walk(steps, out); });
+    // As SetPixelV's result for the last pixel drawn.
+    if (out.last != 0) {
+      const int32_t steps = std::max(std::abs(line.x2 - line.x1), std::abs(line.y2 - line.y1)) + 1;
+      const PointI p = PixelOfStep(line, steps - out.last);
+      s.ApiResult = target->Holds(p.x, p.y) ? 1 : 0;
+    }
+    return;
+  }
+  WalkToPoints(line, s.DepthBuffer, [&](std::span<const PointI> points) {
+    s.ApiResult = canvas.SetPixelsV(points, line.color, s.ApiResult);
   });
 }
 
 void PlotSegmentPalette(SceneState& s, Canvas& canvas) {
-  const ColorRef color = PackRgb(s.LineRed, s.LineGreen, s.LineBlue);
-  Batch batch;
-  WalkSpoke(s, batch, [&canvas, color](std::span<const PointI> points) {
+  const SpokeLine line = SpokeLineOf(s);
+  WalkToPoints(line, s.DepthBuffer, [&canvas, &line](std::span<const PointI> points) {
     for (const PointI& p : points) {
-      canvas.PSet(static_cast<float>(p.x), static_cast<float>(p.y), color);
+      canvas.PSet(static_cast<float>(p.x), static_cast<float>(p.y), line.color);
     }
   });
 }

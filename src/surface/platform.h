@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/spoke_target.h"
 #include "base/types.h"
 
 namespace zt {
@@ -92,6 +93,9 @@ class Canvas {
     return result;
   }
   virtual void PSet(float x, float y, ColorRef color) = 0;
+  // A canvas that lets the spokes write its window cells themselves gives
+  // them here; nullptr (the default) has them drawn through SetPixelsV.
+  virtual SpokeTarget* SpokeCells() { return nullptr; }
 
   // Text. Print draws one line in the fore colour with the current font,
   // its em box's top-left corner at the current position (taken towards

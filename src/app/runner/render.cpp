@@ -18,6 +18,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "app/runner/render_canvas.h"
 #include "app/runner/render_progress.h"
 #include "base/scene_observer.h"
 #include "surface/events/quit_signals.h"
@@ -259,7 +260,7 @@ int RunRender(const Options& options, std::ostream& err) {
   config.height = options.height;
   config.twips_per_pixel = 15;
   config.bits_per_pixel = options.colors256 ? 8 : 32;
-  LayeredCanvas canvas(config, &text);
+  RenderCanvas canvas(config, &text);
   const uint64_t seed = options.seed ? *options.seed : std::random_device{}();
   SeededRandom random(clock, seed);
   HeadlessHost host;

@@ -94,6 +94,33 @@ uint32_t* SharedRows::MutableRow(int32_t y) {
 
 void SharedRows::Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell) {
   if (left >= right || top >= bottom) return;
+  // Rows that all hold one entry (a column band over rows made alike) are
+  // filled once, without the bookkeeping per row below.
+  const auto first_row = ids_.begin() + top, end_row = ids_.begin() + bottom;
+  if (const uint32_t shared = *first_row;
+      std::all_of(first_row, end_row, [shared](uint32_t id) { return id == shared; })) {
+    const auto rows = static_cast<uint32_t>(bottom - top);
+    const bool whole = left == 0 && right == width_;
+    uint32_t target = shared;
+    if (refs_[shared] != rows) {
+      target = NewRow();
+      if (!whole) {
+        rows_[target] = rows_[shared];
+        colour_[target] = colour_[shared];
+      }
+      refs_[shared] -= rows;
+      refs_[target] = rows;
+      std::fill(first_row, end_row, target);
+    }
+    if (whole) {
+      std::vector<uint32_t>().swap(rows_[target]);
+      colour_[target] = cell;
+    } else {
+      Expand(target);
+      std::fill(rows_[target].begin() + left, rows_[target].begin() + right, cell);
+    }
+    return;
+  }
   constexpr uint32_t kNone = UINT32_MAX;
   // An entry whose users all lie in the filled rows is changed in place;
   // others are copied first, once per entry, and their users in the range
@@ -463,6 +490,17 @@ int32_t LayeredCanvas::SetPixelsV(std::span<const PointI> points, ColorRef color
     result = 1;
   }
   return result;
+}
+
+uint32_t* LayeredCanvas::WindowBlockFor(int32_t x, int32_t y) {
+  const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
+  if (ux / kBlock >= static_cast<uint32_t>(blocks_x_) ||
+      uy / kBlock >= static_cast<uint32_t>(blocks_y_)) {
+    return nullptr;
+  }
+  dirty_tiles_[(uy / kTile) * static_cast<uint32_t>(tiles_x_) + ux / kTile] = 1;
+  any_dirty_ = true;
+  return Block(BlockOf(ux, uy));
 }
 
 void LayeredCanvas::PutCellSlow(int32_t x, int32_t y, ColorRef color) {

@@ -163,6 +163,12 @@ class LayeredCanvas : public Canvas {
 
  protected:
   void MarkAllDirty();
+  // For drawing straight into the window layer (direct colour, persistent
+  // drawing off): the block of cells holding (x, y), taken and its tile
+  // marked changed; kWindowBlock cells square, row after row. Cells of it
+  // outside the window may be written; nullptr where there is no block.
+  static constexpr int32_t kWindowBlock = 16;
+  uint32_t* WindowBlockFor(int32_t x, int32_t y);
 
  private:
   // The cell value a colour is stored as: itself, or its nearest palette index.
@@ -227,7 +233,7 @@ class LayeredCanvas : public Canvas {
   // back instead of copying an image. The blocks are smaller than the
   // presentation tiles because a thin curve touches many tiles without
   // filling them.
-  static constexpr uint32_t kBlock = 16;
+  static constexpr uint32_t kBlock = kWindowBlock;
   static constexpr size_t kBlockCells = size_t{kBlock} * kBlock;
   static constexpr size_t kBlocksPerChunk = 64;
   SharedRows shown_rows_;
