@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -81,6 +82,29 @@ int Peak(const std::vector<int16_t>& samples) {
   int peak = 0;
   for (int16_t s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
   return peak;
+}
+
+// How far `b` differs from the `n` samples of `a` from where `a` starts to
+// sound, as a share of their energy, where `b` comes closest within its first
+// `within` samples: what `b` holds before its own onset may be the end of
+// something else.
+double Mismatch(const std::vector<int16_t>& a, const std::vector<int16_t>& b, std::size_t n,
+                std::size_t within) {
+  const std::size_t from = static_cast<std::size_t>(
+      std::find_if(a.begin(), a.end(), [](int16_t x) { return std::abs(x) > 300; }) - a.begin());
+  if (from + n > a.size() || within + n > b.size()) return 1.0;
+  double energy = 0;
+  for (std::size_t i = 0; i < n; ++i) energy += double(a[from + i]) * a[from + i];
+  double best = energy;
+  for (std::size_t start = 0; start < within; start += 2) {  // whole frames
+    double sum = 0;
+    for (std::size_t i = 0; i < n && sum < best; ++i) {
+      const double d = double(a[from + i]) - b[start + i];
+      sum += d * d;
+    }
+    best = std::min(best, sum);
+  }
+  return energy > 0 ? best / energy : 1.0;
 }
 
 void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -205,6 +229,74 @@ TEST_F(SdlAudioTest, MidiSongPlaysStopsRestartsAndCloses) {
   }
   // Closed means gone.
   EXPECT_EQ(send("play bgm notify"), kMciErrInvalidDeviceName);
+}
+
+// The window timer takes a song back to its start at its end, or after a
+// stop anywhere in it. Each time it must sound as on its first pass: its
+// first note again, with the instrument the song chose, even where that
+// choice sits on a track of its own that ends at once.
+TEST_F(SdlAudioTest, RestartPlaysTheSongAsOnItsFirstPass) {
+  constexpr uint16_t kDivision = 480;  // 480 ticks = 500 ms
+  test::TrackBuilder one;
+  one.Program(0, 19).NoteOn(0, 60).NoteOff(144, 60).End(1776);  // 150 ms of organ, then rest
+  test::TrackBuilder instrument;
+  instrument.Program(0, 19).End();
+  test::TrackBuilder notes;
+  notes.NoteOn(0, 60).NoteOff(144, 60).End(1776);
+  test::TrackBuilder held;  // still sounding when restarted
+  held.Program(0, 19).NoteOn(0, 60).NoteOff(1440, 60).End(480);
+  test::TrackBuilder bent;  // a pitch bend left behind in the rest
+  bent.Program(0, 19).NoteOn(0, 60).NoteOff(144, 60).Event(144, {0xE0, 0, 0x60}).End(1632);
+  const struct {
+    const char* name;
+    Bytes song;
+    bool stopped;  // first, or restarted while it plays
+  } cases[] = {
+      {"restarted while it rests", test::MidiFile(0, kDivision, {one}), false},
+      {"stopped in its rest", test::MidiFile(0, kDivision, {one}), true},
+      {"instrument on a track of its own", test::MidiFile(1, kDivision, {instrument, notes}),
+       false},
+      {"restarted while its note sounds", test::MidiFile(0, kDivision, {held}), false},
+      {"a bend left behind", test::MidiFile(0, kDivision, {bent}), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::path song = dir_ / "zt-bgm.mid";
+    WriteFile(song, c.song);
+    SdlAudio audio;
+    ASSERT_TRUE(audio.DeviceReady());
+    char reply[40] = {};
+    auto send = [&](const std::string& command) {
+      ASSERT_EQ(audio.MciSendString(command, reply, sizeof reply), 0u) << command;
+    };
+    send("capability sequencer can play");
+    if (std::string(reply) != "true") GTEST_SKIP() << "no General MIDI soundfont here";
+    send("open " + song.string() + " alias bgm");
+    // 400 ms from the command: the onset and what follows.
+    auto listen = [&](const std::vector<std::string>& commands) {
+      std::size_t from = OutputSize();
+      for (const std::string& command : commands) send(command);
+      std::size_t to = WaitForOutput(from + 400 * kBytesPerMs);
+      std::vector<int16_t> heard = ReadSamples(output_, from);
+      heard.resize(std::min(heard.size(), (to - from) / 2));
+      return heard;
+    };
+    const std::vector<int16_t> first = listen({"play bgm notify"});
+    for (int pass = 0; pass < 2; ++pass) {
+      if (c.stopped) {
+        send("stop bgm");
+      } else {
+        Wait(200);  // into the rest
+      }
+      const std::vector<int16_t> again = listen({"seek bgm to start", "play bgm notify"});
+      ASSERT_GT(Peak(first), 1000);
+      ASSERT_GT(Peak(again), 1000) << "pass " << pass;
+      // The same sound: the same instrument, every channel as it was.
+      EXPECT_LT(Mismatch(first, again, 100 * kBytesPerMs / 2, 200 * kBytesPerMs / 2), 0.01)
+          << "pass " << pass;
+    }
+    send("close bgm");
+  }
 }
 
 TEST_F(SdlAudioTest, CommandsFailCleanly) {

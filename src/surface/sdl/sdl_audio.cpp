@@ -17,6 +17,7 @@
 #include "surface/mci/mci_command.h"
 #include "surface/mci/midi_file.h"
 #include "surface/mci/wave_file.h"
+#include "surface/sdl/fluid_hooks.h"
 
 namespace zt {
 namespace {
@@ -127,7 +128,6 @@ class Mixer {
   ~Mixer() {
     wave_.reset();
     song_.reset();
-    next_song_.reset();
     beep_.reset();
     if (open_) Mix_CloseAudio();
     if (mid_) Mix_Quit();
@@ -178,8 +178,8 @@ class Mixer {
         if (song_) Mix_HaltMusic();
         Mix_ResumeMusic();
         song_.reset();
-        next_song_.reset();
         song_bytes_.reset();
+        fluid_ = {};
         break;
       case Kind::kBeep:
         Beep();
@@ -220,31 +220,38 @@ class Mixer {
     return mid_;
   }
 
-  MusicPtr Load(const std::vector<uint8_t>& bytes) {
+  // A player of the song, and FluidSynth's player inside it if it is one.
+  MusicPtr Load(const std::vector<uint8_t>& bytes, FluidPlayer& fluid) {
     SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-    return MusicPtr(rw != nullptr ? Mix_LoadMUSType_RW(rw, MUS_MID, 1) : nullptr);
+    MusicPtr music(rw != nullptr ? Mix_LoadMUSType_RW(rw, MUS_MID, 1) : nullptr);
+    const FluidPlayer made = TakeMadeFluidPlayer();
+    fluid = music ? made : FluidPlayer{};
+    return music;
   }
 
   void LoadSong(const std::shared_ptr<const std::vector<uint8_t>>& bytes) {
     if (wave_ || song_) Mix_HaltMusic();
     wave_.reset();
     song_.reset();
-    next_song_.reset();
     song_bytes_.reset();
+    fluid_ = {};
     if (!bytes || !Synthesiser()) return;
-    song_ = Load(*bytes);
+    song_ = Load(*bytes, fluid_);
     if (song_) song_bytes_ = bytes;
   }
 
-  // A FluidSynth player that has been stopped resumes where it stopped, and
-  // the mixer cannot seek it: the rewind takes a fresh player, loaded ahead
-  // while the song plays.
+  // A stopped FluidSynth player resumes where it stopped, and the mixer
+  // cannot seek it: the song gets a fresh player on the same synthesiser,
+  // which holds the soundfont's whole instrument tree (loading another
+  // would double it, and take long enough to be heard). Other synthesisers
+  // start from the top on the next play.
   void Rewind() {
     if (!song_bytes_) return;
     Mix_HaltMusic();
     Mix_ResumeMusic();  // a paused mixer would keep the next song silent
-    song_ = next_song_ ? std::move(next_song_) : Load(*song_bytes_);
-    next_song_ = Load(*song_bytes_);
+    if (!fluid_.player || RestartFluidSong(fluid_, *song_bytes_)) return;
+    song_.reset();  // left without a player: loaded again from scratch
+    song_ = Load(*song_bytes_, fluid_);
   }
 
   void Beep() {
@@ -279,7 +286,7 @@ class Mixer {
   // The bytes outlive every player that reads them.
   std::shared_ptr<const std::vector<uint8_t>> song_bytes_;
   MusicPtr song_;
-  MusicPtr next_song_;
+  FluidPlayer fluid_;  // within song_, when FluidSynth plays it
   MusicPtr wave_;
   std::vector<int16_t> beep_samples_;
   ChunkPtr beep_;
