@@ -70,7 +70,7 @@ struct ToPoints {
   static constexpr int32_t kRegion = DepthGrid::kTileSize;
   PointI* out;
   void Enter(int32_t, int32_t) {}
-  void Put(int32_t x, int32_t y, int32_t wins, int32_t, size_t) {
+  void Put(int32_t x, int32_t y, int32_t wins, size_t) {
     std::construct_at(out, PointI{x, y});
     out += wins;
   }
@@ -83,15 +83,16 @@ struct ToCells {
   SpokeTarget* target;
   uint32_t* cells = nullptr;
   uint32_t colour = 0;
-  // The steps left when the last pixel won, 0 while none has: a single
-  // register in the loop, the pixel found from it afterwards.
-  int32_t last = 0;
+  // The last pixel that won, as SetPixelV's result for it is kept; x is
+  // INT32_MIN while none has. Taken by mask like the pixel itself.
+  PointI last{INT32_MIN, 0};
   void Enter(int32_t x, int32_t y) { cells = target->BlockFor(x, y); }
-  void Put(int32_t, int32_t, int32_t wins, int32_t steps_left, size_t place) {
+  void Put(int32_t x, int32_t y, int32_t wins, size_t place) {
     uint32_t& pixel = cells[place];
     // Written whether it won or not, so there is no branch to mispredict.
     pixel ^= (pixel ^ colour) & static_cast<uint32_t>(-wins);
-    last = wins != 0 ? steps_left : last;
+    last.x = wins != 0 ? x : last.x;
+    last.y = wins != 0 ? y : last.y;
   }
 };
 
@@ -137,7 +138,7 @@ void WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid
       const int32_t rank = held - (static_cast<int32_t>(held == 0) << 17);
       const int32_t wins = static_cast<int32_t>(key > rank);
       cell = static_cast<int16_t>(held + ((key - held) & -wins));
-      out.Put(x, y, wins, steps, place);
+      out.Put(x, y, wins, place);
     }
     if constexpr (kRowsMajor) {
       y += major;
@@ -190,20 +191,6 @@ void WalkSpoke(const SpokeLine& line, DepthGrid& depth, Run&& run) {
   run(a + 1, [&](int32_t steps, Out& out) { walk(spoke, state, steps, depth, out); });
 }
 
-// The pixel of step i of a spoke: along the major axis one a step, along
-// the minor one floor((2b i + a) / 2a) steps, as the error term takes them.
-PointI PixelOfStep(const SpokeLine& line, int64_t i) {
-  const int64_t dx = int64_t{line.x2} - line.x1, dy = int64_t{line.y2} - line.y1;
-  const bool rows_major = std::abs(dy) > std::abs(dx);
-  const int64_t a = std::abs(rows_major ? dy : dx), b = std::abs(rows_major ? dx : dy);
-  const int64_t minor = a == 0 ? 0 : (2 * b * i + a) / (2 * a);
-  const int64_t major_step = (rows_major ? dy : dx) < 0 ? -1 : 1;
-  const int64_t minor_step = Sign(static_cast<int32_t>(rows_major ? dx : dy));
-  const int64_t along = major_step * i, across = minor_step * minor;
-  return PointI{static_cast<int32_t>(line.x1 + (rows_major ? across : along)),
-                static_cast<int32_t>(line.y1 + (rows_major ? along : across))};
-}
-
 // Pixels that won their cells, in batches for a canvas call each.
 template <typename Flush>
 void WalkToPoints(const SpokeLine& line, DepthGrid& depth, Flush&& flush) {
@@ -250,11 +237,7 @@ void PlotSegment(SceneState& s, Canvas& canvas) {
     WalkSpoke<ToCells>(line, s.DepthBuffer,
                        [&out](int32_t steps, auto&& walk) { walk(steps, out); });
     // As SetPixelV's result for the last pixel drawn.
-    if (out.last != 0) {
-      const int32_t steps = std::max(std::abs(line.x2 - line.x1), std::abs(line.y2 - line.y1)) + 1;
-      const PointI p = PixelOfStep(line, steps - out.last);
-      s.ApiResult = target->Holds(p.x, p.y) ? 1 : 0;
-    }
+    if (out.last.x != INT32_MIN) s.ApiResult = target->Holds(out.last.x, out.last.y) ? 1 : 0;
     return;
   }
   WalkToPoints(line, s.DepthBuffer, [&](std::span<const PointI> points) {

@@ -185,12 +185,14 @@ bool X11Events::DispatchOne() {
 }
 
 void X11Events::Gather() {
-  // A wait that just timed out saw nothing to read.
-  read_this_pump_ = idle_after_wait_;
+  // A wait that just timed out saw nothing to read, and a flush at the
+  // start of this pump read what there was.
+  read_this_pump_ = idle_after_wait_ || flush_read_;
   idle_after_wait_ = false;
 }
 
 void X11Events::Present() {
+  flush_read_ = false;
   if (canvas_ != nullptr) canvas_->Present();
   Flush();
 }
@@ -201,7 +203,9 @@ void X11Events::Flush() {
   const unsigned long next = XNextRequest(display_);
   if (next == flushed_request_) return;
   flushed_request_ = next;
+  // Xlib's flush reads what the server has sent into its queue.
   XFlush(display_);
+  flush_read_ = true;
 }
 
 bool X11Events::Readable() const {

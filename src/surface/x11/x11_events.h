@@ -63,6 +63,7 @@ class X11Events : public EventEngine {
   Window followed_root_ = 0;
   bool read_this_pump_ = false;
   bool idle_after_wait_ = false;
+  bool flush_read_ = false;  // since this pump's first repaint
   unsigned long flushed_request_ = 0;
   X11Canvas* canvas_;
   Atom wm_protocols_ = 0;
