@@ -10,6 +10,7 @@
 #                      (default: build/perf, a Release build)
 #   --cpu-seconds N    length of each CPU window (default 60)
 #   --trials N         click-to-exit trials (default 20)
+#   --song-trials N    click-to-exit trials with a MIDI song playing (default 10)
 #   --starts N         start-up trials (default 5)
 #   --soak SECONDS     also run the program that long, sampling VmRSS every 10 s
 #   --seed S           the figures of the CPU window (default 7)
@@ -20,6 +21,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build/perf"
 cpu_seconds=60
 trials=20
+song_trials=10
 starts=5
 soak=0
 only="cpu,memory,latency,start,headless"
@@ -33,11 +35,12 @@ while [ $# -gt 0 ]; do
     --build) build=$(cd "$2" && pwd); shift 2 ;;
     --cpu-seconds) cpu_seconds=$2; shift 2 ;;
     --trials) trials=$2; shift 2 ;;
+    --song-trials) song_trials=$2; shift 2 ;;
     --starts) starts=$2; shift 2 ;;
     --soak) soak=$2; only="$only,soak"; shift 2 ;;
     --seed) seed=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
-    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
     *) echo "display_bench: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
@@ -187,18 +190,25 @@ peak_after() {
   awk -v k="${hwm:-0}" 'BEGIN { printf "%.1f", k / 1024 }'
 }
 
+# music_program: prints the path of a copy of the program in a folder of
+# its own that holds a song, one note looped; made once.
+music_program() {
+  local dir="$E2E_TMP/music-app"
+  if [ ! -e "$dir/zt-bgm.mid" ]; then
+    mkdir -p "$dir" && cp "$bin" "$dir/" &&
+      cp "$(dirname "$bin")/zolven-taris-sdl.so" "$dir/" 2>/dev/null
+    printf 'MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60MTrk\x00\x00\x00\x0c\x00\x90\x3c\x40\x60\x80\x3c\x40\x00\xff\x2f\x00' \
+      >"$dir/zt-bgm.mid"
+  fi
+  echo "$dir/zolven-taris"
+}
+
 if wants memory; then
   log "--- memory: as a hack on the root window, and with a MIDI song"
   row "Peak memory as a hack (--root), 20 s (MB)" "$(peak_after 20 --root --seed "$seed")" \
     "target <= 12"
-  # A program folder of its own holding a song: one note, looped.
-  music_dir="$E2E_TMP/music-app"
-  mkdir -p "$music_dir" && cp "$bin" "$music_dir/" &&
-    cp "$(dirname "$bin")/zolven-taris-sdl.so" "$music_dir/" 2>/dev/null
-  printf 'MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60MTrk\x00\x00\x00\x0c\x00\x90\x3c\x40\x60\x80\x3c\x40\x00\xff\x2f\x00' \
-    >"$music_dir/zt-bgm.mid"
   saved_bin=$ZT_BIN
-  ZT_BIN="$music_dir/zolven-taris"
+  ZT_BIN=$(music_program)
   row "Peak memory with a MIDI song, 20 s (MB)" "$(peak_after 20 --seed "$seed")" "target <= 30"
   ZT_BIN=$saved_bin
 fi
@@ -224,6 +234,40 @@ wait_still() {  # wait_still PID STILL_MS TIMEOUT_S: true once the picture has n
   return 1
 }
 
+# click_trial N PHASE DELAY: starts the program, clicks DELAY seconds after
+# its window appears (in the pause after a figure for PHASE pause) and sets
+# TRIAL_MS to the time until the process is gone; empty when the trial
+# failed. With SONG set the song's sound device must be open by then.
+click_trial() {
+  local i=$1 phase=$2 delay=$3 pid ms status
+  TRIAL_MS=
+  xdotool mousemove $((screen_w / 2 + i)) $((screen_h / 2))
+  start_program
+  pid=$ZT_PID
+  if ! wait_window 10000; then stop_pid "$pid"; return; fi
+  sleep "$delay"
+  if [ "$phase" = pause ] && ! wait_still "$pid" 250 60; then
+    log "trial $i: no pause seen"; stop_pid "$pid"; return
+  fi
+  # SDL's audio thread runs while the song's device is open.
+  if [ -n "${SONG:-}" ] && ! grep -qs '^SDLAudio' "/proc/$pid/task/"*/comm; then
+    log "trial $i ($phase): no sound device open"; stop_pid "$pid"; return
+  fi
+  ms=$("$tool" click "$pid" 5000)
+  if [ "$ms" = timeout ]; then
+    log "trial $i ($phase): still running 5 s after the click"; stop_pid "$pid"; return
+  fi
+  wait "$pid" 2>/dev/null
+  status=$?
+  if [ "$status" -ne 0 ]; then
+    log "trial $i ($phase): status $status after $ms ms"; return
+  fi
+  log "trial $i ($phase${SONG:+, song}, after ${delay} s): $ms ms"
+  TRIAL_MS=$ms
+}
+
+spokes_delay() { awk -v r=$RANDOM 'BEGIN { printf "%.2f", 3.6 + 12 * r / 32767 }'; }
+
 if wants latency; then
   log "--- click to exit, $trials trials"
   lat_all=() lat_title=() lat_spokes=() lat_pause=()
@@ -232,29 +276,14 @@ if wants latency; then
     case $((i % 5)) in
       1|4) phase=title; delay=$(awk -v r=$RANDOM 'BEGIN { printf "%.2f", 0.3 + 2.4 * r / 32767 }') ;;
       0) phase=pause; delay=4 ;;
-      *) phase=spokes; delay=$(awk -v r=$RANDOM 'BEGIN { printf "%.2f", 3.6 + 12 * r / 32767 }') ;;
+      *) phase=spokes; delay=$(spokes_delay) ;;
     esac
-    xdotool mousemove $((screen_w / 2 + i)) $((screen_h / 2))
-    start_program
-    pid=$ZT_PID
-    if ! wait_window 10000; then misses=$((misses + 1)); stop_pid "$pid"; continue; fi
-    sleep "$delay"
-    if [ "$phase" = pause ] && ! wait_still "$pid" 250 60; then
-      log "trial $i: no pause seen"; misses=$((misses + 1)); stop_pid "$pid"; continue
-    fi
-    ms=$("$tool" click "$pid" 5000)
-    if [ "$ms" = timeout ]; then
-      log "trial $i ($phase): still running 5 s after the click"; misses=$((misses + 1))
-      stop_pid "$pid"; continue
-    fi
-    wait "$pid" 2>/dev/null
-    status=$?
-    if [ "$status" -ne 0 ]; then
-      log "trial $i ($phase): status $status after $ms ms"; misses=$((misses + 1)); continue
-    fi
-    log "trial $i ($phase, after ${delay} s): $ms ms"
-    lat_all+=("$ms")
-    case $phase in title) lat_title+=("$ms") ;; spokes) lat_spokes+=("$ms") ;; pause) lat_pause+=("$ms") ;; esac
+    click_trial "$i" "$phase" "$delay"
+    if [ -z "$TRIAL_MS" ]; then misses=$((misses + 1)); continue; fi
+    lat_all+=("$TRIAL_MS")
+    case $phase in
+      title) lat_title+=("$TRIAL_MS") ;; spokes) lat_spokes+=("$TRIAL_MS") ;; pause) lat_pause+=("$TRIAL_MS") ;;
+    esac
   done
   row "Click to exit p50 / p95 / max (ms)" \
     "$(percentile 50 "${lat_all[@]}") / $(percentile 95 "${lat_all[@]}") / $(percentile 100 "${lat_all[@]}")" \
@@ -262,6 +291,23 @@ if wants latency; then
   row "  during the title card, max (ms)" "$(percentile 100 "${lat_title[@]}")" "n=${#lat_title[@]}"
   row "  during spokes, max (ms)" "$(percentile 100 "${lat_spokes[@]}")" "n=${#lat_spokes[@]}"
   row "  during the pause after a figure, max (ms)" "$(percentile 100 "${lat_pause[@]}")" "n=${#lat_pause[@]}"
+
+  log "--- click to exit with a MIDI song playing, $song_trials trials during spokes"
+  lat_song=()
+  misses=0
+  saved_bin=$ZT_BIN
+  ZT_BIN=$(music_program)
+  SONG=1
+  for i in $(seq 1 "$song_trials"); do
+    click_trial "$i" spokes "$(spokes_delay)"
+    if [ -z "$TRIAL_MS" ]; then misses=$((misses + 1)); continue; fi
+    lat_song+=("$TRIAL_MS")
+  done
+  SONG=
+  ZT_BIN=$saved_bin
+  row "Click to exit, MIDI song playing, p50/p95/max (ms)" \
+    "$(percentile 50 "${lat_song[@]}") / $(percentile 95 "${lat_song[@]}") / $(percentile 100 "${lat_song[@]}")" \
+    "target p95 <= 30; n=${#lat_song[@]}, failed $misses"
 fi
 
 if wants start; then

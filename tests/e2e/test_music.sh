@@ -23,7 +23,8 @@ audio="$E2E_TMP/audio.raw"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio"
 
 # play WHAT EXPECT [ARGS...]: runs the program for 2 s; EXPECT is "sound"
-# or "silence" from the disk driver's file.
+# or "silence" from the disk driver's file. A click ends it, or SIGTERM with
+# END=term.
 play() {
   local what=$1 expect=$2 size loud heard=silence
   shift 2
@@ -38,9 +39,13 @@ play() {
   loud=$(head -c 2000000 "$audio" 2>/dev/null | tr -d '\000' | head -c 1000 | wc -c)
   [ "$size" -gt 0 ] && [ "$loud" -ge 1000 ] && heard=sound
   check_eq "$what" "$expect" "$heard"
-  click 320 240 1
+  if [ "${END:-click}" = term ]; then
+    kill -TERM "$ZT_PID"
+  else
+    click 320 240 1
+  fi
   wait_exit "$ZT_PID" 10
-  check_eq "$what: a click ends it" 0 "$EXIT_STATUS"
+  check_eq "$what: a ${END:-click} ends it" 0 "$EXIT_STATUS"
   if [ "$heard" = sound ]; then
     size=$(stat -c %s "$audio" 2>/dev/null || echo 0)
     sleep 1
@@ -68,4 +73,19 @@ make_wave "$E2E_TMP/app/zt-bgm.wav"
 echo "not a wave" >"$E2E_TMP/data/zolven-taris/zt-bgm.wav"
 ZT_BIN="$E2E_TMP/app/zolven-taris"
 XDG_DATA_HOME="$E2E_TMP/data" play "the wave next to the program plays first" sound
+
+# A MIDI song next to the program, one note restarted every half second,
+# with the synthesiser's sound thread running when the program ends.
+copy_program "$E2E_TMP/midi-app"
+printf 'MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60MTrk\x00\x00\x00\x0c\x00\x90\x3c\x40\x60\x80\x3c\x40\x00\xff\x2f\x00' \
+  >"$E2E_TMP/midi-app/zt-bgm.mid"
+ZT_BIN="$E2E_TMP/midi-app/zolven-taris"
+song=silence
+for font in "${SDL_SOUNDFONTS:-}" /usr/share/sounds/sf2/*.sf2 /usr/share/sounds/sf3/*.sf3 \
+  /usr/share/soundfonts/*.sf2; do
+  if [ -f "$font" ]; then song=sound; fi
+done
+[ "$song" = sound ] || log "no General MIDI soundfont (timgm6mb-soundfont): the song plays silently"
+play "a MIDI song next to the program plays" "$song"
+END=term play "a MIDI song, ended by SIGTERM" "$song"
 finish

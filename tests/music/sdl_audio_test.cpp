@@ -10,10 +10,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numbers>
 #include <string>
 #include <thread>
@@ -355,6 +357,63 @@ TEST_F(SdlAudioTest, BeepIsAShortTone) {
   // Over well before half a second: the tail is silent.
   std::vector<int16_t> tail(heard.end() - static_cast<long>(200 * kBytesPerMs / 2), heard.end());
   EXPECT_EQ(Peak(tail), 0);
+}
+
+// The program's own player leaves the device to the process's end. Its end
+// still silences what plays, and the process then ends as usual with the
+// device open, playing silence: in a child of its own, as no player may
+// follow it in that process.
+TEST_F(SdlAudioTest, PlayerLeftToTheProcessEndSilencesAndExits) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const fs::path song = dir_ / "zt-bgm.mid";
+  WriteFile(song, test::HeldChordSong(3000));
+  const fs::path wave = dir_ / "zt-bgm.wav";
+  WriteFile(wave, ToneWave(100));
+  char reply[40] = {};
+  const struct {
+    const char* name;
+    std::function<void(SdlAudio&)> start;
+  } cases[] = {
+      {"a MIDI song",
+       [&](SdlAudio& audio) {
+         audio.MciSendString("open " + song.string() + " alias bgm", reply, sizeof reply);
+         audio.MciSendString("play bgm notify", reply, sizeof reply);
+       }},
+      {"a looped wave", [&](SdlAudio& audio) { audio.SndPlaySound(wave.string(), 0x20009); }},
+  };
+  auto end_with = [this](const std::function<void(SdlAudio&)>& start) {
+    // Ends the child: status 0 when every check held, else 1 and why.
+    auto quit = [this](const char* why) {
+      if (why != nullptr) std::fprintf(stderr, "%s\n", why);
+      std::error_code ec;
+      fs::remove_all(dir_, ec);
+      std::exit(why == nullptr ? 0 : 1);
+    };
+    std::size_t ended_at = 0;
+    {
+      SdlAudio audio(SdlAudio::DeviceEnd::kWithProcess);
+      if (!audio.DeviceReady()) quit("no device");
+      start(audio);
+      const std::size_t from = OutputSize();
+      WaitForOutput(from + 500 * kBytesPerMs);
+      if (Peak(ReadSamples(output_, from + 100 * kBytesPerMs)) < 1000)
+        quit("silent before its end");
+      ended_at = OutputSize();
+    }
+    WaitForOutput(ended_at + 400 * kBytesPerMs);
+    const std::vector<int16_t> after = ReadSamples(output_, ended_at + 100 * kBytesPerMs);
+    if (after.size() < 1000) quit("the device stopped with the player");
+    if (Peak(after) != 0) quit("still sounding after its end");
+    quit(nullptr);
+  };
+  const bool synthesiser = !FindSoundFont().empty();
+  for (const auto& c : cases) {
+    if (!synthesiser && c.name == std::string("a MIDI song")) {
+      std::fprintf(stderr, "no General MIDI soundfont here: %s left out\n", c.name);
+      continue;
+    }
+    EXPECT_EXIT(end_with(c.start), ::testing::ExitedWithCode(0), "") << c.name;
+  }
 }
 
 // The player over the real binding, with songs in a folder whose name has a

@@ -15,7 +15,8 @@ const SdlModule* LoadSdlModule(std::string& error);
 
 // Sound through the SDL module, which is loaded by the first call that
 // needs it; without it the program stays silent, saying so once.
-// Nothing is loaded while no music plays.
+// Nothing is loaded while no music plays. It is ended only as the process
+// ends, which then closes the sound device.
 class LazySdlAudio : public Audio {
  public:
   int32_t SndPlaySound(std::string_view file_name, uint32_t flags) override;

@@ -122,13 +122,16 @@ void SilenceFluidSynth() {
 // Everything the mixer holds, touched by the sound thread only.
 class Mixer {
  public:
-  Mixer() = default;
+  explicit Mixer(SdlAudio::DeviceEnd device_end) : device_end_(device_end) {}
   Mixer(const Mixer&) = delete;
   Mixer& operator=(const Mixer&) = delete;
   ~Mixer() {
+    // Each is halted and freed under the mixer's lock, so the audio
+    // callback has let go of it by then.
     wave_.reset();
     song_.reset();
     beep_.reset();
+    if (device_end_ == SdlAudio::DeviceEnd::kWithProcess) return;
     if (open_) Mix_CloseAudio();
     if (mid_) Mix_Quit();
     if (subsystem_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -278,6 +281,7 @@ class Mixer {
     if (beep_) Mix_PlayChannel(-1, beep_.get(), 0);
   }
 
+  const SdlAudio::DeviceEnd device_end_;
   bool tried_ = false;
   bool subsystem_ = false;
   bool open_ = false;
@@ -307,7 +311,7 @@ std::string FindSoundFont() {
   return {};
 }
 
-SdlAudio::SdlAudio() : worker_([this] { Run(); }) {}
+SdlAudio::SdlAudio(DeviceEnd device_end) : device_end_(device_end), worker_([this] { Run(); }) {}
 
 SdlAudio::~SdlAudio() {
   Post(Command{Command::Kind::kQuit});
@@ -325,7 +329,7 @@ struct SdlThreadData {
 
 void SdlAudio::Run() {
   const SdlThreadData thread_data;  // released after the mixer
-  Mixer mixer;
+  Mixer mixer(device_end_);
   for (;;) {
     Command command;
     {

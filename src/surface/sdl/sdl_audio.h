@@ -25,7 +25,16 @@ namespace zt {
 
 class SdlAudio : public Audio {
  public:
-  SdlAudio();
+  // What the end of the player does with the device. Closing it waits for
+  // SDL's audio thread, which plays out two more buffers (about 50 ms)
+  // before it ends; a player that lives as long as the process can leave
+  // the device to the process's end instead: its end then only stops every
+  // sound and frees the songs, so no callback can reach them, and the
+  // device stays open, playing silence, until the process is gone. After
+  // that no other player may be made in the process.
+  enum class DeviceEnd { kClose, kWithProcess };
+
+  explicit SdlAudio(DeviceEnd device_end = DeviceEnd::kClose);
   ~SdlAudio() override;
   SdlAudio(const SdlAudio&) = delete;
   SdlAudio& operator=(const SdlAudio&) = delete;
@@ -73,6 +82,7 @@ class SdlAudio : public Audio {
   void Post(Command command);
   void Run();
 
+  const DeviceEnd device_end_;
   std::optional<Song> song_;
 
   std::mutex mutex_;

@@ -12,7 +12,7 @@ std::unique_ptr<zt::Audio> MakeAudio() {
   // arena of its own what the loader frees at the end could serve nothing
   // the display allocates, nor the other way round: 2 MB more at the peak.
   mallopt(M_ARENA_MAX, 1);
-  return std::make_unique<zt::SdlAudio>();
+  return std::make_unique<zt::SdlAudio>(zt::SdlAudio::DeviceEnd::kWithProcess);
 }
 
 constexpr zt::SdlModule kModule{ZT_VERSION, &zt::OpenSdlSession, &MakeAudio};

@@ -15,6 +15,9 @@ struct SdlModule {
   // The program's version the module was built with; another is not used.
   const char* version;
   std::unique_ptr<SdlSession> (*open_session)(const SdlOptions& options, std::string& error);
+  // The program's one sound player, kept until the process ends: its end
+  // stops the sound at once and leaves the device to the process's end
+  // (SdlAudio::DeviceEnd::kWithProcess).
   std::unique_ptr<Audio> (*make_audio)();
 };
 
