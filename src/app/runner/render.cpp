@@ -240,9 +240,9 @@ int RunRender(const Options& options, std::ostream& err) {
   // staging folder to remove.
   QuitSignals signals;
 #if defined(__GLIBC__)
-  // A figure's blocks and tiles are given back and taken again each time;
-  // trimming the heap between would hand the pages to the kernel and fault
-  // them in again, a tenth of the run.
+  // A column backdrop gives rows cells of their own and then shares them
+  // again; trimming the heap after each would hand the pages back to the
+  // kernel only to fault them in at the next, a tenth of the run.
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
   const fs::path dir(*options.render_dir);
