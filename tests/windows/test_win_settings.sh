@@ -12,8 +12,18 @@ key_path='HKCU\Software\Zolven Taris'
 "$ZT_WINE_RUN" reg delete "$key_path" /f >/dev/null 2>&1
 trap '"$ZT_WINE_RUN" reg delete "$key_path" /f >/dev/null 2>&1; "$ZT_WINE_RUN" --stop
   e2e_cleanup; rm -f "${E2E_CLEAN_FILES[@]}"' EXIT
-regvalue() { "$ZT_WINE_RUN" reg query "$key_path" /v "$1" 2>/dev/null | tr -d '\r' |
-  sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
+# On a loaded machine reg.exe now and then answers nothing at all: asked
+# again, it reads the value. A value that is really missing stays empty.
+regvalue() {
+  local value="" try
+  for try in 1 2 3 4 5; do
+    value=$("$ZT_WINE_RUN" reg query "$key_path" /v "$1" 2>/dev/null | tr -d '\r' |
+      sed -n "s/^ *$1 *REG_[A-Z_]* *//p")
+    [ -n "$value" ] && break
+    sleep 0.5
+  done
+  printf '%s' "$value"
+}
 ZT_WINDOW_NAME="Zolven Taris Settings"
 
 log "--- /c, then OK"
@@ -29,6 +39,7 @@ check_eq "256 colours stored, off" 0x0 "$(regvalue Colors256)"
 
 log "--- /c:HWND with a window that is gone, then Escape"
 "$ZT_WINE_RUN" reg add "$key_path" /v Speed /t REG_DWORD /d 250 /f >/dev/null 2>&1
+check_eq "a speed stored before it" 0xfa "$(regvalue Speed)"
 start_program /c:65552
 wait_window 30000 || fail "no settings dialog"
 xdotool search --name "$ZT_WINDOW_NAME" windowactivate --sync 2>/dev/null
