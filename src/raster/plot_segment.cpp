@@ -62,6 +62,18 @@ struct StepperState {
   int32_t x, y, error;
 };
 
+// The depth test: 1 when `key` wins the cell, which then holds it. Which
+// spoke wins is no pattern a branch could learn, so the test is arithmetic:
+// an empty cell ranks below every key, and the winner's key is blended in
+// by mask.
+inline int32_t TakeCell(int16_t& cell, int32_t key) {
+  const int32_t held = cell;
+  const int32_t rank = held - (static_cast<int32_t>(held == 0) << 17);
+  const int32_t wins = static_cast<int32_t>(key > rank);
+  cell = static_cast<int16_t>(held + ((key - held) & -wins));
+  return wins;
+}
+
 [[gnu::noinline, gnu::cold]] void TakeTile(DepthGrid& depth, size_t t) { depth.TileCells(t); }
 
 // Where the pixels that won their cells go: kept in order as points for a
@@ -70,9 +82,9 @@ struct ToPoints {
   static constexpr int32_t kRegion = DepthGrid::kTileSize;
   PointI* out;
   void Enter(int32_t, int32_t) {}
-  void Put(int32_t x, int32_t y, int32_t wins, size_t) {
+  void Visit(int16_t& cell, int32_t key, int32_t x, int32_t y, size_t) {
     std::construct_at(out, PointI{x, y});
-    out += wins;
+    out += TakeCell(cell, key);
   }
 };
 
@@ -87,14 +99,65 @@ struct ToCells {
   // INT32_MIN while none has. Taken by mask like the pixel itself.
   PointI last{INT32_MIN, 0};
   void Enter(int32_t x, int32_t y) { cells = target->BlockFor(x, y); }
-  void Put(int32_t x, int32_t y, int32_t wins, size_t place) {
+  void Visit(int16_t& cell, int32_t key, int32_t x, int32_t y, size_t place) {
     uint32_t& pixel = cells[place];
+#if defined(__GNUC__) && defined(__x86_64__)
+    // TakeCell and the writes below, with the one compare's flags picking
+    // every value: the compilers spend a dozen more instructions per pixel
+    // on masks, or turn a pick into a jump.
+    int32_t held, rank;
+    uint32_t shown;
+    asm("movswl %[cell], %[held]\n\t"
+        "movl %[held], %[rank]\n\t"
+        "testl %[held], %[held]\n\t"
+        "cmovzl %[empty], %[rank]\n\t"
+        "movl %[pixel], %[shown]\n\t"
+        "cmpl %[rank], %[key]\n\t"
+        "cmovgl %[key], %[held]\n\t"
+        "cmovgl %[colour], %[shown]\n\t"
+        "cmovgl %[x], %[last_x]\n\t"
+        "cmovgl %[y], %[last_y]\n\t"
+        "movw %w[held], %[cell]\n\t"
+        "movl %[shown], %[pixel]"
+        : [held] "=&r"(held), [rank] "=&r"(rank), [shown] "=&r"(shown), [cell] "+m"(cell),
+          [pixel] "+m"(pixel), [last_x] "+r"(last.x), [last_y] "+r"(last.y)
+        : [empty] "r"(INT32_MIN), [key] "r"(key), [colour] "rm"(colour), [x] "rm"(x), [y] "rm"(y)
+        : "cc");
+#else
+    const int32_t wins = TakeCell(cell, key);
     // Written whether it won or not, so there is no branch to mispredict.
     pixel ^= (pixel ^ colour) & static_cast<uint32_t>(-wins);
     last.x = wins != 0 ? x : last.x;
     last.y = wins != 0 ? y : last.y;
+#endif
   }
 };
+
+// The stepper's error term and minor axis, one step on: a tie takes the
+// minor step. Both outcomes are formed side by side and one is picked, so a
+// step waits on the last one only for an add and a pick. Compilers turn
+// the pick into a jump, which fails on about every other step, so on
+// x86-64 it is spelt out.
+inline void NextError(int32_t& error, int32_t two_b, int32_t two_b_less_two_a, int32_t& minor_axis,
+                      int32_t minor_step) {
+  int32_t stepped = error + two_b;
+  const int32_t wrapped = error + two_b_less_two_a;
+#if defined(__GNUC__) && defined(__x86_64__)
+  int32_t moved;
+  asm("leal (%[axis],%[step]), %[moved]\n\t"
+      "testl %[stepped], %[stepped]\n\t"
+      "cmovnsl %[wrapped], %[stepped]\n\t"
+      "cmovnsl %[moved], %[axis]"
+      : [stepped] "+&r"(stepped), [axis] "+&r"(minor_axis), [moved] "=&r"(moved)
+      : [wrapped] "r"(wrapped), [step] "r"(minor_step)
+      : "cc");
+  error = stepped;
+#else
+  const bool take = stepped >= 0;
+  error = take ? wrapped : stepped;
+  minor_axis += take ? minor_step : 0;
+#endif
+}
 
 // `steps` steps of the line stepper with the depth test, each pixel that
 // won its cell given to `out`. Specialised on the major axis and on whether
@@ -103,7 +166,7 @@ template <bool kRowsMajor, bool kClip, typename Out>
 void WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid& depth,
                Out& into) {
   int32_t x = state.x, y = state.y, error = state.error;
-  const int32_t two_a = spoke.two_a, two_b = spoke.two_b;
+  const int32_t two_b = spoke.two_b, two_b_less_two_a = spoke.two_b - spoke.two_a;
   const int32_t major = spoke.major_step, minor = spoke.minor_step;
   const int32_t key = spoke.key;
   Out out = into;
@@ -130,29 +193,15 @@ void WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid
         region_y = y;
       }
       const size_t place = DepthGrid::CellOf(x, y);
-      int16_t& cell = tile[place];
-      // Which spoke wins is no pattern a branch could learn, so the test is
-      // arithmetic: an empty cell ranks below every key, and the winner's
-      // key is blended in by mask.
-      const int32_t held = cell;
-      const int32_t rank = held - (static_cast<int32_t>(held == 0) << 17);
-      const int32_t wins = static_cast<int32_t>(key > rank);
-      cell = static_cast<int16_t>(held + ((key - held) & -wins));
-      out.Put(x, y, wins, place);
+      out.Visit(tile[place], key, x, y, place);
     }
     if constexpr (kRowsMajor) {
       y += major;
+      NextError(error, two_b, two_b_less_two_a, x, minor);
     } else {
       x += major;
+      NextError(error, two_b, two_b_less_two_a, y, minor);
     }
-    error += two_b;
-    const int32_t take = -static_cast<int32_t>(error >= 0);  // all ones or none
-    if constexpr (kRowsMajor) {
-      x += minor & take;
-    } else {
-      y += minor & take;
-    }
-    error -= two_a & take;
     --steps;
   }
   state = StepperState{x, y, error};
