@@ -29,8 +29,9 @@ void MeasureFigure(SceneState& s, Platform& p) {
   const float bound = 360.0f;
   const float increment = s.StepDegrees;
   s.SweepAngle = 0.0f;
+  RotationTrig trig;
   while (s.SweepAngle <= bound) {
-    PointStep(s);
+    PointStep(s, trig);
     const double radius = static_cast<double>(s.SegmentRadius);
     s.SpinAngle = ToSingle(static_cast<double>(s.SpinRate) * static_cast<double>(s.SweepAngle));
     s.SpokeDY1 = ToSingle(radius * std::sin(static_cast<double>(s.SpinAngle) * kDegreeFactor));

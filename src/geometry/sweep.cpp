@@ -10,17 +10,22 @@
 
 namespace zt {
 
-float PointStep(SceneState& s) {
+float PointStep(SceneState& s, RotationTrig& trig) {
   const double a = static_cast<double>(s.SweepAngle) * kDegreeFactor;
   s.CurveX = ToSingle(130.0 * std::sin(2.0 * a));
   s.CurveY = ToSingle(100.0 * std::sin(3.0 * a));
   s.CurveZ = ToSingle(100.0 * std::sin(static_cast<double>(s.ZFrequency) * a));
-  ProjectPoint(s);
+  ProjectPoint(s, trig);
   const float d = s.SteepTilt != 0 ? s.RotatedY : s.RotatedZ;
   s.SegmentRadius =
       ToSingle((static_cast<double>(d) + 200.0) / 4.0 * static_cast<double>(s.LayoutScale) + 1.0);
   if (!(s.SegmentRadius >= 1.0f)) s.SegmentRadius = 1.0f;
   return d;
+}
+
+float PointStep(SceneState& s) {
+  RotationTrig trig;
+  return PointStep(s, trig);
 }
 
 void SpokeOffsets(SceneState& s) {
@@ -37,8 +42,8 @@ void SpokeOffsets(SceneState& s) {
 
 namespace {
 
-void SweepStep(SceneState& s, Platform& p, SweepDirection direction) {
-  s.Depth = PointStep(s);
+void SweepStep(SceneState& s, Platform& p, SweepDirection direction, RotationTrig& trig) {
+  s.Depth = PointStep(s, trig);
   p.events.Pump();
   if (s.ColorScheme == 3) {
     DriftColor(s, direction);
@@ -69,8 +74,9 @@ void DrawFigureReverse(SceneState& s, Platform& p) {
   const float bound = static_cast<float>(s.SweepStart);
   const float increment = -s.StepDegrees;
   s.SweepAngle = static_cast<float>(Wrap16(s.SweepStart + 360));
+  RotationTrig trig;
   while (s.SweepAngle >= bound) {
-    SweepStep(s, p, SweepDirection::kReverse);
+    SweepStep(s, p, SweepDirection::kReverse, trig);
     const float next = s.SweepAngle + increment;
     if (!(next < s.SweepAngle)) break;
     s.SweepAngle = next;
@@ -81,8 +87,9 @@ void DrawFigureForward(SceneState& s, Platform& p) {
   const float bound = static_cast<float>(Wrap16(s.SweepStart + 360));
   const float increment = s.StepDegrees;
   s.SweepAngle = static_cast<float>(s.SweepStart);
+  RotationTrig trig;
   while (s.SweepAngle <= bound) {
-    SweepStep(s, p, SweepDirection::kForward);
+    SweepStep(s, p, SweepDirection::kForward, trig);
     const float next = s.SweepAngle + increment;
     if (!(next > s.SweepAngle)) break;
     s.SweepAngle = next;

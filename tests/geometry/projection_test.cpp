@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <random>
+#include <utility>
 
 #include "figure_fixture.h"
 
@@ -76,6 +78,34 @@ TEST(ProjectPoint, RollRotationIsCarriedOut) {
   ProjectPoint(s);
   EXPECT_NEAR(s.RotatedX, -70, 1e-3);
   EXPECT_NEAR(s.RotatedY, 30, 1e-3);
+}
+
+// A rotation kept across points must follow every change of angle, down to
+// the sign of a zero, and give what a fresh one gives.
+TEST(ProjectPoint, AKeptRotationFollowsEveryChangeOfAngle) {
+  const float nan = std::nanf("");
+  const struct {
+    float turn, tilt, roll;
+  } views[] = {{0.5f, 1.0f, 0.0f},  {0.5f, 1.0f, 0.0f}, {0.5f, -0.0f, 0.0f}, {0.5f, 0.0f, 0.0f},
+               {-1.2f, 0.0f, 0.0f}, {-1.2f, 0.0f, 2.f}, {nan, 0.3f, 0.0f},   {0.7f, 0.3f, 0.0f}};
+  SceneState kept = Screen800();
+  RotationTrig trig;
+  for (const auto& v : views) {
+    SCOPED_TRACE(testing::Message() << v.turn << " " << v.tilt << " " << v.roll);
+    kept.Turn = v.turn;
+    kept.Tilt = v.tilt;
+    kept.Roll = v.roll;
+    SetCurve(kept, 30, -70, 40);
+    SceneState fresh = kept;
+    ProjectPoint(kept, trig);
+    ProjectPoint(fresh);
+    for (auto [a, b] : {std::pair{kept.RotatedX, fresh.RotatedX},
+                        {kept.RotatedY, fresh.RotatedY},
+                        {kept.RotatedZ, fresh.RotatedZ},
+                        {kept.TiltedY, fresh.TiltedY}}) {
+      EXPECT_EQ(std::bit_cast<uint32_t>(a), std::bit_cast<uint32_t>(b));
+    }
+  }
 }
 
 // Every stage is rounded to a single before the next reads it; a pipeline that
