@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "base/numeric.h"
@@ -62,6 +63,16 @@ struct StepperState {
   int32_t x, y, error;
 };
 
+// A pixel as one number, y * 2^16 + x, for canvases whose columns and rows
+// stay below 2^15: it steps, finds its region and its place in the region
+// with fewer instructions than a pair, and leaves the loop the registers
+// for the rest.
+constexpr int32_t kPackedRow = 1 << 16;
+constexpr uint32_t kPackedColumns = 1u << 15;
+constexpr uint32_t kPackedRows = (1u << 15) - 2;  // a step past the last row still fits
+constexpr int32_t UnpackX(int32_t pixel) { return pixel & (kPackedRow - 1); }
+constexpr int32_t UnpackY(int32_t pixel) { return pixel >> 16; }
+
 // The depth test: 1 when `key` wins the cell, which then holds it. Which
 // spoke wins is no pattern a branch could learn, so the test is arithmetic:
 // an empty cell ranks below every key, and the winner's key is blended in
@@ -86,6 +97,9 @@ struct ToPoints {
     std::construct_at(out, PointI{x, y});
     out += TakeCell(cell, key);
   }
+  void VisitPacked(int16_t& cell, int32_t key, int32_t pixel, size_t place) {
+    Visit(cell, key, UnpackX(pixel), UnpackY(pixel), place);
+  }
 };
 
 struct ToCells {
@@ -95,41 +109,53 @@ struct ToCells {
   SpokeTarget* target;
   uint32_t* cells = nullptr;
   uint32_t colour = 0;
-  // The last pixel that won, as SetPixelV's result for it is kept; x is
-  // INT32_MIN while none has. Taken by mask like the pixel itself.
+  // The last pixel that won, as SetPixelV's result for it is kept, taken
+  // by mask like the pixel itself: a pair (x INT32_MIN while none has), or
+  // packed (-1 while none has), as the walk has it.
   PointI last{INT32_MIN, 0};
+  int32_t last_packed = -1;
   void Enter(int32_t x, int32_t y) { cells = target->BlockFor(x, y); }
   void Visit(int16_t& cell, int32_t key, int32_t x, int32_t y, size_t place) {
-    uint32_t& pixel = cells[place];
-#if defined(__GNUC__) && defined(__x86_64__)
-    // TakeCell and the writes below, with the one compare's flags picking
-    // every value: the compilers spend a dozen more instructions per pixel
-    // on masks, or turn a pick into a jump.
-    int32_t held, rank;
-    uint32_t shown;
-    asm("movswl %[cell], %[held]\n\t"
-        "movl %[held], %[rank]\n\t"
-        "testl %[held], %[held]\n\t"
-        "cmovzl %[empty], %[rank]\n\t"
-        "movl %[pixel], %[shown]\n\t"
-        "cmpl %[rank], %[key]\n\t"
-        "cmovgl %[key], %[held]\n\t"
-        "cmovgl %[colour], %[shown]\n\t"
-        "cmovgl %[x], %[last_x]\n\t"
-        "cmovgl %[y], %[last_y]\n\t"
-        "movw %w[held], %[cell]\n\t"
-        "movl %[shown], %[pixel]"
-        : [held] "=&r"(held), [rank] "=&r"(rank), [shown] "=&r"(shown), [cell] "+m"(cell),
-          [pixel] "+m"(pixel), [last_x] "+r"(last.x), [last_y] "+r"(last.y)
-        : [empty] "r"(INT32_MIN), [key] "r"(key), [colour] "rm"(colour), [x] "rm"(x), [y] "rm"(y)
-        : "cc");
-#else
     const int32_t wins = TakeCell(cell, key);
+    uint32_t& pixel = cells[place];
     // Written whether it won or not, so there is no branch to mispredict.
     pixel ^= (pixel ^ colour) & static_cast<uint32_t>(-wins);
     last.x = wins != 0 ? x : last.x;
     last.y = wins != 0 ? y : last.y;
+  }
+  void VisitPacked(int16_t& cell, int32_t key, int32_t pixel, size_t place) {
+    uint32_t& shown = cells[place];
+#if defined(__GNUC__) && defined(__x86_64__)
+    // TakeCell and Visit's writes, with the one compare's flags picking
+    // every value: the compilers spend a dozen more instructions per pixel
+    // on masks, or turn a pick into a jump.
+    int32_t held, rank;
+    uint32_t value;
+    asm("movswl %[cell], %[held]\n\t"
+        "movl %[held], %[rank]\n\t"
+        "testl %[held], %[held]\n\t"
+        "cmovzl %[empty], %[rank]\n\t"
+        "movl %[shown], %[value]\n\t"
+        "cmpl %[rank], %[key]\n\t"
+        "cmovgl %[key], %[held]\n\t"
+        "cmovgl %[colour], %[value]\n\t"
+        "cmovgl %[pixel], %[last]\n\t"
+        "movw %w[held], %[cell]\n\t"
+        "movl %[value], %[shown]"
+        : [held] "=&r"(held), [rank] "=&r"(rank), [value] "=&r"(value), [cell] "+m"(cell),
+          [shown] "+m"(shown), [last] "+r"(last_packed)
+        : [empty] "r"(INT32_MIN), [key] "r"(key), [colour] "rm"(colour), [pixel] "rm"(pixel)
+        : "cc");
+#else
+    const int32_t wins = TakeCell(cell, key);
+    shown ^= (shown ^ colour) & static_cast<uint32_t>(-wins);
+    last_packed = wins != 0 ? pixel : last_packed;
 #endif
+  }
+  std::optional<PointI> Last() const {
+    if (last_packed >= 0) return PointI{UnpackX(last_packed), UnpackY(last_packed)};
+    if (last.x != INT32_MIN) return last;
+    return std::nullopt;
   }
 };
 
@@ -159,12 +185,11 @@ inline void NextError(int32_t& error, int32_t two_b, int32_t two_b_less_two_a, i
 #endif
 }
 
-// `steps` steps of the line stepper with the depth test, each pixel that
-// won its cell given to `out`. Specialised on the major axis and on whether
-// any pixel can fall outside, so the loop keeps its state in registers.
-template <bool kRowsMajor, bool kClip, typename Out>
-void WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid& depth,
-               Out& into) {
+// `steps` steps of the line stepper with the row clip and the depth test,
+// each pixel that won its cell given to `out`; for any spoke.
+template <bool kRowsMajor, typename Out>
+void WalkClipped(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid& depth,
+                 Out& into) {
   int32_t x = state.x, y = state.y, error = state.error;
   const int32_t two_b = spoke.two_b, two_b_less_two_a = spoke.two_b - spoke.two_a;
   const int32_t major = spoke.major_step, minor = spoke.minor_step;
@@ -177,14 +202,11 @@ void WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid
   int32_t region_x = INT32_MIN, region_y = 0;
   int16_t* tile = nullptr;
   while (steps > 0) {
-    if (!kClip ||
-        (static_cast<uint32_t>(y - 1) < spoke.rows && static_cast<uint32_t>(x) < spoke.columns)) {
+    if (static_cast<uint32_t>(y - 1) < spoke.rows && static_cast<uint32_t>(x) < spoke.columns) {
       if (static_cast<uint32_t>((x ^ region_x) | (y ^ region_y)) >= Out::kRegion) {
         const size_t t = depth.TileOf(x, y);
         tile = depth.TakenTile(t);
         if (tile == nullptr) {
-          // Taken out of line and the pixel tried again: a call inside the
-          // loop would push its state out of registers.
           TakeTile(depth, t);
           continue;
         }
@@ -205,6 +227,53 @@ void WalkSteps(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid
     --steps;
   }
   state = StepperState{x, y, error};
+  into = out;
+}
+
+// The same for a spoke with every pixel inside, on a canvas small enough
+// for packed pixels, the walk nearly every spoke takes. Specialised on the
+// major axis and the direction along it, so the loop keeps its state in
+// registers.
+template <bool kRowsMajor, int32_t kMajor, typename Out>
+void WalkPacked(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid& depth,
+                Out& into) {
+  static_assert(Out::kRegion == 16);
+  constexpr int32_t major = kRowsMajor ? kMajor * kPackedRow : kMajor;
+  const int32_t minor = kRowsMajor ? spoke.minor_step : spoke.minor_step * kPackedRow;
+  // The bits of a packed pixel that name its region.
+  constexpr int32_t kRegionBits = ~((Out::kRegion - 1) * (kPackedRow + 1));
+  int32_t pixel = state.y * kPackedRow + state.x, error = state.error;
+  const int32_t two_b = spoke.two_b, two_b_less_two_a = spoke.two_b - spoke.two_a;
+  const int32_t key = spoke.key;
+  Out out = into;
+  // A pixel of the region in use; pixels walked are never negative, so
+  // INT32_MIN matches none: no region is in use at first.
+  int32_t region = INT32_MIN;
+  int16_t* tile = nullptr;
+  while (steps > 0) {
+    if (((pixel ^ region) & kRegionBits) != 0) [[unlikely]] {
+      const size_t t = depth.TileOf(UnpackX(pixel), UnpackY(pixel));
+      tile = depth.TakenTile(t);
+      if (tile == nullptr) {
+        // Taken out of line and the pixel tried again: a call inside the
+        // loop would push its state out of registers.
+        TakeTile(depth, t);
+        continue;
+      }
+      out.Enter(UnpackX(pixel), UnpackY(pixel));
+      region = pixel;
+    }
+    // DepthGrid::CellOf of the pair.
+    const uint32_t bits = static_cast<uint32_t>(pixel);
+    const size_t place = ((bits >> 12) & 0xF0) | (bits & 0xF);
+    out.VisitPacked(tile[place], key, pixel, place);
+    pixel += major;
+    NextError(error, two_b, two_b_less_two_a, pixel, minor);
+    --steps;
+  }
+  // A step past the last pixel may leave the canvas; nothing walks on from
+  // there.
+  state = StepperState{UnpackX(pixel), UnpackY(pixel), error};
   into = out;
 }
 
@@ -233,9 +302,14 @@ void WalkSpoke(const SpokeLine& line, DepthGrid& depth, Run&& run) {
   auto inside = [&spoke](int32_t x, int32_t y) {
     return static_cast<uint32_t>(y - 1) < spoke.rows && static_cast<uint32_t>(x) < spoke.columns;
   };
-  const bool clip = !inside(line.x1, line.y1) || !inside(line.x2, line.y2);
-  auto walk = rows_major ? (clip ? &WalkSteps<true, true, Out> : &WalkSteps<true, false, Out>)
-                         : (clip ? &WalkSteps<false, true, Out> : &WalkSteps<false, false, Out>);
+  const bool packed = inside(line.x1, line.y1) && inside(line.x2, line.y2) &&
+                      spoke.columns <= kPackedColumns && spoke.rows <= kPackedRows;
+  using Walk = void (*)(const Spoke&, StepperState&, int32_t, DepthGrid&, Out&);
+  static constexpr Walk kPacked[2][2] = {{&WalkPacked<false, -1, Out>, &WalkPacked<false, 1, Out>},
+                                         {&WalkPacked<true, -1, Out>, &WalkPacked<true, 1, Out>}};
+  const Walk walk = packed       ? kPacked[rows_major][major_delta >= 0]
+                    : rows_major ? &WalkClipped<true, Out>
+                                 : &WalkClipped<false, Out>;
   StepperState state{line.x1, line.y1, -a};
   run(a + 1, [&](int32_t steps, Out& out) { walk(spoke, state, steps, depth, out); });
 }
@@ -286,7 +360,8 @@ void PlotSegment(SceneState& s, Canvas& canvas) {
     WalkSpoke<ToCells>(line, s.DepthBuffer,
                        [&out](int32_t steps, auto&& walk) { walk(steps, out); });
     // As SetPixelV's result for the last pixel drawn.
-    if (out.last.x != INT32_MIN) s.ApiResult = target->Holds(out.last.x, out.last.y) ? 1 : 0;
+    if (const std::optional<PointI> last = out.Last())
+      s.ApiResult = target->Holds(last->x, last->y) ? 1 : 0;
     return;
   }
   WalkToPoints(line, s.DepthBuffer, [&](std::span<const PointI> points) {

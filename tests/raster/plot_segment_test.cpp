@@ -168,35 +168,42 @@ TEST_P(BothPlotters, AbsurdInputsStayBoundedAndDrawNothing) {
   }
 }
 
-// Screens past 16 bits in one direction (kept thin so the buffer stays
-// small): far columns and rows are still drawn where they belong.
+// Screens past 16 bits in one direction, and at the largest sizes whose
+// pixels the walk packs into one number (kept thin so the buffer stays
+// small): far columns and rows are still drawn where they belong, also when
+// walked towards the origin.
 TEST_P(BothPlotters, ScreensBeyondSixteenBitsKeepFarRowsAndColumns) {
-  SceneState wide = Screen(40000, 6);
-  wide.ProjZ = 16000.5f;
-  wide.ProjX = 39990;
-  wide.ProjY = 3;
-  wide.SpokeDX1 = -2000;
-  wide.SpokeDX2 = 20;
-  wide.SpokeDY1 = wide.SpokeDY2 = 0;
-  FakeCanvas canvas;
-  GetParam()(wide, canvas);
-  ASSERT_EQ(canvas.pixels.size(), 2011u);
-  EXPECT_EQ(Positions(canvas).front(), (Point{37990, 3}));
-  EXPECT_EQ(Positions(canvas).back(), (Point{40000, 3}));
-  EXPECT_EQ(wide.DepthBuffer.At(40000, 3), 16000);
+  for (const int32_t size : {40000, 32768, 32767, 32766}) {
+    SCOPED_TRACE(size);
+    SceneState wide = Screen(size, 6);
+    wide.ProjZ = 16000.5f;
+    wide.ProjX = static_cast<float>(size - 10);
+    wide.ProjY = 3;
+    wide.SpokeDX1 = 10;
+    wide.SpokeDX2 = -2000;
+    wide.SpokeDY1 = -1;
+    wide.SpokeDY2 = 1;
+    FakeCanvas canvas;
+    GetParam()(wide, canvas);
+    ASSERT_EQ(canvas.pixels.size(), 2011u);
+    EXPECT_EQ(Positions(canvas).front(), (Point{size, 2}));
+    EXPECT_EQ(Positions(canvas).back(), (Point{size - 2010, 4}));
+    EXPECT_EQ(wide.DepthBuffer.At(size, 2), 16000);
 
-  SceneState tall = Screen(6, 40000);
-  tall.FigureOffsetY = 300;
-  tall.ProjX = 3;
-  tall.ProjY = 39000;
-  tall.SpokeDX1 = tall.SpokeDX2 = 0;
-  tall.SpokeDY1 = -1000;
-  tall.SpokeDY2 = 800;
-  canvas.pixels.clear();
-  GetParam()(tall, canvas);
-  ASSERT_EQ(canvas.pixels.size(), 1700u);  // rows 38300..39999
-  EXPECT_EQ(Positions(canvas).front(), (Point{3, 38300}));
-  EXPECT_EQ(Positions(canvas).back(), (Point{3, 39999}));
+    SceneState tall = Screen(6, size);
+    tall.FigureOffsetY = 300;
+    tall.ProjX = 3;
+    tall.ProjY = static_cast<float>(size - 1000);
+    tall.SpokeDX1 = 2;
+    tall.SpokeDX2 = -3;
+    tall.SpokeDY1 = 699;
+    tall.SpokeDY2 = -1000;
+    canvas.pixels.clear();
+    GetParam()(tall, canvas);
+    ASSERT_EQ(canvas.pixels.size(), 1700u);  // rows size - 1 down to size - 1700
+    EXPECT_EQ(Positions(canvas).front(), (Point{5, size - 1}));
+    EXPECT_EQ(Positions(canvas).back(), (Point{0, size - 1700}));
+  }
 }
 
 TEST_P(BothPlotters, LargerKeyOwnsACrossingWhateverTheOrder) {
