@@ -63,10 +63,10 @@ struct StepperState {
   int32_t x, y, error;
 };
 
-// A pixel as one number, y * 2^16 + x, for canvases whose columns and rows
-// stay below 2^15: it steps, finds its region and its place in the region
-// with fewer instructions than a pair, and leaves the loop the registers
-// for the rest.
+// A pixel as one number, y * 2^16 + x, for spokes inside a clip of at most
+// 2^15 columns and rows: it steps, finds its region and its place in the
+// region with fewer instructions than a pair, and leaves the loop the
+// registers for the rest.
 constexpr int32_t kPackedRow = 1 << 16;
 constexpr uint32_t kPackedColumns = 1u << 15;
 constexpr uint32_t kPackedRows = (1u << 15) - 2;  // a step past the last row still fits
