@@ -3,6 +3,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <variant>
@@ -29,8 +30,10 @@ struct Win32Audio::Call {
 struct Win32Audio::Worker {
   std::mutex mutex;
   std::condition_variable wake;
+  std::condition_variable drained;
   std::deque<std::shared_ptr<Call>> queue;
   bool stop = false;
+  bool busy = false;  // a call is running
 
   void Loop() {
     for (;;) {
@@ -41,9 +44,15 @@ struct Win32Audio::Worker {
         if (queue.empty()) return;
         call = std::move(queue.front());
         queue.pop_front();
+        busy = true;
       }
       call->work(*call);
       SetEvent(call->done);
+      {
+        std::lock_guard lock(mutex);
+        busy = false;
+      }
+      drained.notify_all();
     }
   }
 };
@@ -99,11 +108,14 @@ Win32Audio::Win32Audio(int32_t deadline_ms)
 }
 
 Win32Audio::~Win32Audio() {
-  {
-    std::lock_guard lock(worker_->mutex);
-    worker_->stop = true;
-  }
+  std::unique_lock lock(worker_->mutex);
+  worker_->stop = true;
   worker_->wake.notify_one();
+  // The exit's own calls, such as silencing the wave, were given up when
+  // the click that ended the program was still queued; they get a moment
+  // to run before the process ends. A hung driver is left behind.
+  worker_->drained.wait_for(lock, std::chrono::milliseconds(kExitGraceMs),
+                            [this] { return worker_->queue.empty() && !worker_->busy; });
 }
 
 bool Win32Audio::Run(const std::shared_ptr<Call>& call) {

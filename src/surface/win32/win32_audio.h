@@ -29,6 +29,8 @@ inline constexpr uint64_t kMaxWaveFileBytes = 64ull << 20;
 
 // MCIERR_DEVICE_NOT_READY: the answer to a call that missed its deadline.
 inline constexpr uint32_t kMciErrNotReady = 276;
+// How long the end of the program waits for calls still queued.
+inline constexpr int32_t kExitGraceMs = 250;
 
 class Win32Audio : public Audio {
  public:
