@@ -94,13 +94,23 @@ uint32_t* SharedRows::MutableRow(int32_t y) {
 
 void SharedRows::Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t cell) {
   if (left >= right || top >= bottom) return;
+  const bool whole = left == 0 && right == width_;
+  // A band over every row (a column of a backdrop) changes each entry in
+  // place, as no row outside keeps the old cells: no count per row.
+  if (top == 0 && bottom == Height() && !whole) {
+    for (uint32_t id = 0; id < rows_.size(); ++id) {
+      if (refs_[id] == 0) continue;
+      Expand(id);
+      std::fill(rows_[id].begin() + left, rows_[id].begin() + right, cell);
+    }
+    return;
+  }
   // Rows that all hold one entry (a column band over rows made alike) are
   // filled once, without the bookkeeping per row below.
   const auto first_row = ids_.begin() + top, end_row = ids_.begin() + bottom;
   if (const uint32_t shared = *first_row;
       std::all_of(first_row, end_row, [shared](uint32_t id) { return id == shared; })) {
     const auto rows = static_cast<uint32_t>(bottom - top);
-    const bool whole = left == 0 && right == width_;
     uint32_t target = shared;
     if (refs_[shared] != rows) {
       target = NewRow();
@@ -134,7 +144,6 @@ void SharedRows::Fill(int32_t left, int32_t top, int32_t right, int32_t bottom, 
     const uint32_t id = ids_[static_cast<size_t>(y)];
     if (users_[id]++ == 0) touched_.push_back(id);
   }
-  const bool whole = left == 0 && right == width_;
   uint32_t uniform = kNone;  // a whole-width fill makes every row the same
   for (int32_t y = top; y < bottom; ++y) {
     uint32_t& id = ids_[static_cast<size_t>(y)];

@@ -165,6 +165,15 @@ class LayeredCanvas : public Canvas {
 
   // Text of coverage `alpha` in colour `fore` over the 0x00RRGGBB `under`.
   static uint32_t InkOver(uint32_t under, uint32_t alpha, Rgb fore);
+  // No coverage in the n bytes from `alpha`.
+  static bool NoCoverage(const uint8_t* alpha, int32_t n) {
+    if (n == kWindowBlock) {
+      uint64_t half[2];
+      std::memcpy(half, alpha, sizeof half);
+      return (half[0] | half[1]) == 0;
+    }
+    return std::all_of(alpha, alpha + n, [](uint8_t v) { return v == 0; });
+  }
 
  protected:
   void MarkAllDirty();
@@ -176,22 +185,32 @@ class LayeredCanvas : public Canvas {
   // The part of a mask put at (x0, y0) that lies on the canvas.
   RectI InkBox(const CoverageMask& mask, int32_t x0, int32_t y0) const;
   // Blends the inked cells of a mask put at (x0, y0) into the cells `at`
-  // gives, as the shown colours are or as palette indexes.
+  // gives, as the shown colours are or as palette indexes. `at(x, y)` is the
+  // cell at (x, y); the cells of its row up to the next multiple of
+  // kWindowBlock follow it, so one lookup serves such a span.
   template <typename At>
   void InkCells(const CoverageMask& mask, int32_t x0, int32_t y0, ColorRef fore, At at) {
     const Rgb rgb = UnpackRgb(fore);
     const uint32_t fore_cell = CellFor(fore);
+    const bool palette = PaletteMode();
     const RectI box = InkBox(mask, x0, y0);
     for (int32_t y = box.top; y < box.bottom; ++y) {
       const uint8_t* alpha = mask.alpha.data() + static_cast<size_t>(y - y0) * mask.width;
-      for (int32_t x = box.left; x < box.right; ++x) {
-        const uint32_t a = alpha[x - x0];
-        if (a == 0) continue;
-        uint32_t& target = at(x, y);
-        if (PaletteMode()) {
-          if (a >= 128) target = fore_cell;
-        } else {
-          target = InkOver(target, a, rgb);
+      for (int32_t x = box.left; x < box.right;) {
+        const int32_t end = std::min(box.right, (x / kWindowBlock + 1) * kWindowBlock);
+        const uint8_t* a = alpha + (x - x0);
+        const int32_t n = end - x;
+        x = end;
+        if (NoCoverage(a, n)) continue;  // most of a line's box is empty
+        uint32_t* cells = &at(end - n, y);
+        for (int32_t i = 0; i < n; ++i) {
+          const uint32_t v = a[i];
+          if (v == 0) continue;
+          if (palette) {
+            if (v >= 128) cells[i] = fore_cell;
+          } else {
+            cells[i] = v == 255 ? fore_cell : InkOver(cells[i], v, rgb);
+          }
         }
       }
     }
