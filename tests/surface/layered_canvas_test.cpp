@@ -126,5 +126,49 @@ TEST(LayeredCanvasTest, PixelsKeepTheirIndexWhenThePaletteChanges) {
   EXPECT_EQ(row[1], 0x006500u);
 }
 
+// Coverage of every kind (empty runs, partial, full) at an unaligned spot
+// that runs off the right edge, on the window layer and on the backing.
+class SpeckledText : public TextRasterizer {
+ public:
+  bool Render(const FontRequest&, std::string_view, CoverageMask& out) override {
+    out.width = 45;
+    out.height = 6;
+    out.alpha.assign(static_cast<size_t>(out.width) * out.height, 0);
+    for (size_t i = 0; i < out.alpha.size(); ++i) {
+      if (i % 19 < 9) out.alpha[i] = static_cast<uint8_t>(i % 3 == 0 ? 255 : (i * 37) % 256);
+    }
+    return true;
+  }
+};
+
+TEST(LayeredCanvasTest, PartlyCoveredTextBlendsOverWhatIsUnderIt) {
+  SpeckledText text;
+  constexpr Rgb kFore{200, 120, 40};
+  for (const bool persistent : {false, true}) {
+    LayeredCanvas canvas(Config(), &text);
+    canvas.SetPersistentDrawing(true);
+    canvas.FillRect(RectI{0, 0, 200, 150}, canvas.CreateSolidBrush(PackRgb(10, 20, 30)));
+    canvas.Refresh();
+    canvas.SetPersistentDrawing(persistent);
+    canvas.SetForeColor(PackRgb(kFore.red, kFore.green, kFore.blue));
+    canvas.SetCurrentX(171);
+    canvas.SetCurrentY(13);
+    canvas.Print("x");
+    if (persistent) canvas.Refresh();
+    CoverageMask mask;
+    text.Render({}, "x", mask);
+    for (int y = 10; y < 22; ++y) {
+      for (int x = 160; x < 200; ++x) {
+        const bool inside = x >= 171 && y >= 13 && y < 13 + mask.height;
+        const uint32_t a =
+            inside ? mask.alpha[static_cast<size_t>(y - 13) * mask.width + (x - 171)] : 0;
+        const uint32_t under = 0x0A141E;
+        const uint32_t want = a == 0 ? under : LayeredCanvas::InkOver(under, a, kFore);
+        ASSERT_EQ(canvas.ShownColor(x, y), want) << x << "," << y << " persistent " << persistent;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zt
