@@ -274,8 +274,11 @@ uint32_t* LayeredCanvas::TakeBlock(size_t b) {
   }
   uint32_t* cells = spare_.back();
   spare_.pop_back();
-  const auto bx = static_cast<int32_t>(b % static_cast<size_t>(blocks_x_));
-  const auto by = static_cast<int32_t>(b / static_cast<size_t>(blocks_x_));
+  // In 32 bits, where a division takes half the time: a canvas has far
+  // fewer blocks.
+  const auto index = static_cast<uint32_t>(b), across = static_cast<uint32_t>(blocks_x_);
+  const auto bx = static_cast<int32_t>(index % across);
+  const auto by = static_cast<int32_t>(index / across);
   const int32_t left = bx * static_cast<int32_t>(kBlock);
   const int32_t top = by * static_cast<int32_t>(kBlock);
   const int32_t right = std::min(left + static_cast<int32_t>(kBlock), config_.width);
@@ -530,17 +533,6 @@ int32_t LayeredCanvas::SetPixelsV(std::span<const PointI> points, ColorRef color
     result = 1;
   }
   return result;
-}
-
-uint32_t* LayeredCanvas::WindowBlockFor(int32_t x, int32_t y) {
-  const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
-  if (ux / kBlock >= static_cast<uint32_t>(blocks_x_) ||
-      uy / kBlock >= static_cast<uint32_t>(blocks_y_)) {
-    return nullptr;
-  }
-  dirty_tiles_[(uy / kTile) * static_cast<uint32_t>(tiles_x_) + ux / kTile] = 1;
-  any_dirty_ = true;
-  return Block(BlockOf(ux, uy));
 }
 
 void LayeredCanvas::PutCellSlow(int32_t x, int32_t y, ColorRef color) {

@@ -224,7 +224,16 @@ class LayeredCanvas : public Canvas {
   // marked changed; kWindowBlock cells square, row after row. Cells of it
   // outside the window may be written; nullptr where there is no block.
   static constexpr int32_t kWindowBlock = 16;
-  uint32_t* WindowBlockFor(int32_t x, int32_t y);
+  uint32_t* WindowBlockFor(int32_t x, int32_t y) {
+    const auto ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
+    if (ux / kBlock >= static_cast<uint32_t>(blocks_x_) ||
+        uy / kBlock >= static_cast<uint32_t>(blocks_y_)) {
+      return nullptr;
+    }
+    dirty_tiles_[(uy / kTile) * static_cast<uint32_t>(tiles_x_) + ux / kTile] = 1;
+    any_dirty_ = true;
+    return Block(BlockOf(ux, uy));
+  }
 
  private:
   // The cell value a colour is stored as: itself, or its nearest palette index.

@@ -12,6 +12,9 @@
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -194,6 +197,23 @@ struct FontRasterizer::Impl {
     if (FcPatternGetString(font.get(), FC_FILE, 0, &file) != FcResultMatch) return nullptr;
     if (exact && !HasFamily(font.get(), family)) return nullptr;
     return font;
+  }
+
+  // The weight and slant fontconfig's cache holds for a face of a file; false
+  // where it holds no single integer pair (a variable face has ranges).
+  // Reading the file again would cost more than the rest of a match.
+  bool CachedStyle(const FcChar8* file, int index, int& weight, int& slant) {
+    FcConfig* config = Config();
+    if (config == nullptr || file == nullptr) return false;
+    PatternPtr pattern(FcPatternCreate());
+    FcPatternAddString(pattern.get(), FC_FILE, file);
+    FcPatternAddInteger(pattern.get(), FC_INDEX, index);
+    std::unique_ptr<FcObjectSet, ObjectSetDeleter> objects(
+        FcObjectSetBuild(FC_WEIGHT, FC_SLANT, nullptr));
+    FontSetPtr set(FcFontList(config, pattern.get(), objects.get()));
+    if (!set || set->nfont != 1) return false;
+    return FcPatternGetInteger(set->fonts[0], FC_WEIGHT, 0, &weight) == FcResultMatch &&
+           FcPatternGetInteger(set->fonts[0], FC_SLANT, 0, &slant) == FcResultMatch;
   }
 
   // Any font file fontconfig knows, for a last resort.
@@ -403,6 +423,32 @@ struct FontRasterizer::OpenFont {
     if (!Draw(glyph, image)) return nullptr;
     return &Remember(images_, glyph, std::move(image));
   }
+  // One row of a FreeType bitmap as 8-bit coverage.
+  static void CopyCoverage(unsigned char mode, const unsigned char* in, int width, uint8_t* out) {
+    switch (mode) {
+      case FT_PIXEL_MODE_MONO:
+        for (int x = 0; x < width; ++x) out[x] = (in[x / 8] & (0x80 >> (x % 8))) != 0 ? 255 : 0;
+        break;
+      case FT_PIXEL_MODE_GRAY2:
+        for (int x = 0; x < width; ++x) {
+          const int v = (in[x / 4] >> (6 - 2 * (x % 4))) & 0x3;
+          out[x] = v != 0 ? static_cast<uint8_t>(256 * v / 3 - 1) : 0;
+        }
+        break;
+      case FT_PIXEL_MODE_GRAY4:
+        for (int x = 0; x < width; ++x) {
+          const int v = (in[x / 2] >> (4 - 4 * (x % 2))) & 0xF;
+          out[x] = v != 0 ? static_cast<uint8_t>(256 * v / 15 - 1) : 0;
+        }
+        break;
+      case FT_PIXEL_MODE_BGRA:
+        for (int x = 0; x < width; ++x) out[x] = in[4 * x + 3];
+        break;
+      default:
+        std::copy_n(in, width, out);
+        break;
+    }
+  }
   bool Draw(FT_UInt glyph, Image& image) const {
     if (FT_Load_Glyph(face, glyph, FT_LOAD_DEFAULT | FT_LOAD_COLOR) != 0) return false;
     const FT_GlyphSlot slot = face->glyph;
@@ -437,37 +483,28 @@ struct FontRasterizer::OpenFont {
     for (int y = 0; y < image.rows; ++y) {
       const unsigned char* in = src->buffer + static_cast<ptrdiff_t>(y) * src->pitch;
       uint8_t* out = image.pixels.data() + static_cast<size_t>(y) * image.width;
-      for (int x = 0; x < src_width; ++x) {
-        switch (src->pixel_mode) {
-          case FT_PIXEL_MODE_MONO:
-            out[x] = (in[x / 8] & (0x80 >> (x % 8))) != 0 ? 255 : 0;
-            break;
-          case FT_PIXEL_MODE_GRAY2: {
-            const int v = (in[x / 4] >> (6 - 2 * (x % 4))) & 0x3;
-            out[x] = v != 0 ? static_cast<uint8_t>(256 * v / 3 - 1) : 0;
-            break;
-          }
-          case FT_PIXEL_MODE_GRAY4: {
-            const int v = (in[x / 2] >> (4 - 4 * (x % 2))) & 0xF;
-            out[x] = v != 0 ? static_cast<uint8_t>(256 * v / 15 - 1) : 0;
-            break;
-          }
-          case FT_PIXEL_MODE_BGRA:
-            out[x] = in[4 * x + 3];
-            break;
-          default:
-            out[x] = in[x];
-            break;
-        }
-      }
+      CopyCoverage(src->pixel_mode, in, src_width, out);
     }
     if (bold) {
-      // Each pass adds the left neighbour's coverage, clamped.
+      // Each pass adds the left neighbour's coverage, clamped; a pass reads
+      // the row as the last one left it.
+      std::vector<uint8_t> before(static_cast<size_t>(image.width));
       for (int y = 0; y < image.rows; ++y) {
         uint8_t* row = image.pixels.data() + static_cast<size_t>(y) * image.width;
         for (int pass = 0; pass < overhang; ++pass) {
-          for (int x = image.width - 1; x > 0; --x) {
-            row[x] = static_cast<uint8_t>(std::min(255, row[x] + row[x - 1]));
+          std::copy_n(row, image.width, before.data());
+          const uint8_t* from = before.data();
+          int x = 1;
+#if defined(__SSE2__)
+          // Title-sized glyphs take dozens of passes over thousands of cells.
+          for (; x + 16 <= image.width; x += 16) {
+            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
+            const __m128i left = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x - 1));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_adds_epu8(here, left));
+          }
+#endif
+          for (; x < image.width; ++x) {
+            row[x] = static_cast<uint8_t>(std::min(255, from[x] + from[x - 1]));
           }
         }
       }
@@ -520,11 +557,13 @@ std::optional<ResolvedFace> FontRasterizer::Resolve(const std::string& name, boo
     // (slant set to oblique, embolden); the file itself tells what it has.
     int weight = FC_WEIGHT_REGULAR;
     int slant = FC_SLANT_ROMAN;
-    int count = 0;
-    PatternPtr own(FcFreeTypeQuery(file, static_cast<unsigned>(face->index), nullptr, &count));
-    FcPattern* truth = own ? own.get() : font.get();
-    FcPatternGetInteger(truth, FC_WEIGHT, 0, &weight);
-    FcPatternGetInteger(truth, FC_SLANT, 0, &slant);
+    if (!impl_->CachedStyle(file, face->index, weight, slant)) {
+      int count = 0;
+      PatternPtr own(FcFreeTypeQuery(file, static_cast<unsigned>(face->index), nullptr, &count));
+      FcPattern* truth = own ? own.get() : font.get();
+      FcPatternGetInteger(truth, FC_WEIGHT, 0, &weight);
+      FcPatternGetInteger(truth, FC_SLANT, 0, &slant);
+    }
     face->synth_bold = bold && weight < FC_WEIGHT_DEMIBOLD;
     face->synth_italic = italic && slant == FC_SLANT_ROMAN;
   }
