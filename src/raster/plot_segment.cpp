@@ -52,11 +52,22 @@ struct Batch {
   PointI* data() { return reinterpret_cast<PointI*>(storage.data()); }
 };
 
+// The depth test of a spoke's key on cells as stored: the key wins a cell
+// holding less than `below` and leaves `stored` in it. A key of 0 counts as
+// empty once it is in (the cell holds 0), but on its way in it beats every
+// negative key as the plain 0 it is.
+struct DepthTest {
+  uint32_t below, stored;
+  explicit DepthTest(int16_t key)
+      : below(key == 0 ? DepthGrid::Encode(1) : DepthGrid::Encode(key)),
+        stored(DepthGrid::Encode(key)) {}
+};
+
 // One spoke as the stepper sees it.
 struct Spoke {
   int32_t two_a, two_b;
   int32_t major_step, minor_step;
-  int16_t key;
+  DepthTest test;
   uint32_t rows, columns;  // the clip, see WalkSpoke
 };
 struct StepperState {
@@ -73,19 +84,18 @@ constexpr uint32_t kPackedRows = (1u << 15) - 2;  // a step past the last row st
 constexpr int32_t UnpackX(int32_t pixel) { return pixel & (kPackedRow - 1); }
 constexpr int32_t UnpackY(int32_t pixel) { return pixel >> 16; }
 
-// The depth test: 1 when `key` wins the cell, which then holds it. Which
-// spoke wins is no pattern a branch could learn, so the test is arithmetic:
-// an empty cell ranks below every key, and the winner's key is blended in
-// by mask.
-inline int32_t TakeCell(int16_t& cell, int32_t key) {
-  const int32_t held = cell;
-  const int32_t rank = held - (static_cast<int32_t>(held == 0) << 17);
-  const int32_t wins = static_cast<int32_t>(key > rank);
-  cell = static_cast<int16_t>(held + ((key - held) & -wins));
+// The depth test: 1 when the spoke wins the cell, which then holds its key.
+// Which spoke wins is no pattern a branch could learn, so the test is
+// arithmetic and the key is blended in by mask.
+inline int32_t TakeCell(DepthGrid::Stored& cell, DepthTest test) {
+  const uint32_t held = cell;
+  const int32_t wins = static_cast<int32_t>(held < test.below);
+  cell =
+      static_cast<DepthGrid::Stored>(held ^ ((held ^ test.stored) & static_cast<uint32_t>(-wins)));
   return wins;
 }
 
-[[gnu::noinline, gnu::cold]] void TakeTile(DepthGrid& depth, size_t t) { depth.TileCells(t); }
+[[gnu::noinline]] void TakeTile(DepthGrid& depth, size_t t) { depth.TileCells(t); }
 
 // Where the pixels that won their cells go: kept in order as points for a
 // canvas call, or written straight into the window's cells.
@@ -93,12 +103,12 @@ struct ToPoints {
   static constexpr int32_t kRegion = DepthGrid::kTileSize;
   PointI* out;
   void Enter(int32_t, int32_t) {}
-  void Visit(int16_t& cell, int32_t key, int32_t x, int32_t y, size_t) {
+  void Visit(DepthGrid::Stored& cell, DepthTest test, int32_t x, int32_t y, size_t) {
     std::construct_at(out, PointI{x, y});
-    out += TakeCell(cell, key);
+    out += TakeCell(cell, test);
   }
-  void VisitPacked(int16_t& cell, int32_t key, int32_t pixel, size_t place) {
-    Visit(cell, key, UnpackX(pixel), UnpackY(pixel), place);
+  void VisitPacked(DepthGrid::Stored& cell, DepthTest test, int32_t pixel, size_t place) {
+    Visit(cell, test, UnpackX(pixel), UnpackY(pixel), place);
   }
 };
 
@@ -115,39 +125,36 @@ struct ToCells {
   PointI last{INT32_MIN, 0};
   int32_t last_packed = -1;
   void Enter(int32_t x, int32_t y) { cells = target->BlockFor(x, y); }
-  void Visit(int16_t& cell, int32_t key, int32_t x, int32_t y, size_t place) {
-    const int32_t wins = TakeCell(cell, key);
+  void Visit(DepthGrid::Stored& cell, DepthTest test, int32_t x, int32_t y, size_t place) {
+    const int32_t wins = TakeCell(cell, test);
     uint32_t& pixel = cells[place];
     // Written whether it won or not, so there is no branch to mispredict.
     pixel ^= (pixel ^ colour) & static_cast<uint32_t>(-wins);
     last.x = wins != 0 ? x : last.x;
     last.y = wins != 0 ? y : last.y;
   }
-  void VisitPacked(int16_t& cell, int32_t key, int32_t pixel, size_t place) {
+  void VisitPacked(DepthGrid::Stored& cell, DepthTest test, int32_t pixel, size_t place) {
     uint32_t& shown = cells[place];
 #if defined(__GNUC__) && defined(__x86_64__)
     // TakeCell and Visit's writes, with the one compare's flags picking
-    // every value: the compilers spend a dozen more instructions per pixel
-    // on masks, or turn a pick into a jump.
-    int32_t held, rank;
-    uint32_t value;
-    asm("movswl %[cell], %[held]\n\t"
-        "movl %[held], %[rank]\n\t"
-        "testl %[held], %[held]\n\t"
-        "cmovzl %[empty], %[rank]\n\t"
+    // every value: the compilers spend more instructions per pixel on
+    // masks, or turn a pick into a jump.
+    uint32_t held, value;
+    asm("movzwl %[cell], %[held]\n\t"
         "movl %[shown], %[value]\n\t"
-        "cmpl %[rank], %[key]\n\t"
-        "cmovgl %[key], %[held]\n\t"
-        "cmovgl %[colour], %[value]\n\t"
-        "cmovgl %[pixel], %[last]\n\t"
+        "cmpl %[below], %[held]\n\t"
+        "cmovbl %[stored], %[held]\n\t"
+        "cmovbl %[colour], %[value]\n\t"
+        "cmovbl %[pixel], %[last]\n\t"
         "movw %w[held], %[cell]\n\t"
         "movl %[value], %[shown]"
-        : [held] "=&r"(held), [rank] "=&r"(rank), [value] "=&r"(value), [cell] "+m"(cell),
-          [shown] "+m"(shown), [last] "+r"(last_packed)
-        : [empty] "r"(INT32_MIN), [key] "r"(key), [colour] "rm"(colour), [pixel] "rm"(pixel)
+        : [held] "=&r"(held), [value] "=&r"(value), [cell] "+m"(cell), [shown] "+m"(shown),
+          [last] "+r"(last_packed)
+        : [below] "r"(test.below), [stored] "r"(test.stored), [colour] "rm"(colour),
+          [pixel] "rm"(pixel)
         : "cc");
 #else
-    const int32_t wins = TakeCell(cell, key);
+    const int32_t wins = TakeCell(cell, test);
     shown ^= (shown ^ colour) & static_cast<uint32_t>(-wins);
     last_packed = wins != 0 ? pixel : last_packed;
 #endif
@@ -160,27 +167,27 @@ struct ToCells {
 };
 
 // The stepper's error term and minor axis, one step on: a tie takes the
-// minor step. Both outcomes are formed side by side and one is picked, so a
-// step waits on the last one only for an add and a pick. Compilers turn
-// the pick into a jump, which fails on about every other step, so on
+// minor step. The outcome with the minor step is formed beside the other
+// and picked by the sign of the add, with no test of its own. Compilers
+// turn the pick into a jump, which fails on about every other step, so on
 // x86-64 it is spelt out.
-inline void NextError(int32_t& error, int32_t two_b, int32_t two_b_less_two_a, int32_t& minor_axis,
+inline void NextError(int32_t& error, int32_t two_b, int32_t minus_two_a, int32_t& minor_axis,
                       int32_t minor_step) {
-  int32_t stepped = error + two_b;
-  const int32_t wrapped = error + two_b_less_two_a;
 #if defined(__GNUC__) && defined(__x86_64__)
-  int32_t moved;
-  asm("leal (%[axis],%[step]), %[moved]\n\t"
-      "testl %[stepped], %[stepped]\n\t"
-      "cmovnsl %[wrapped], %[stepped]\n\t"
+  int32_t wrapped, moved;
+  asm("addl %[two_b], %[error]\n\t"
+      "leal (%[error],%[minus_two_a]), %[wrapped]\n\t"
+      "leal (%[axis],%[step]), %[moved]\n\t"
+      "cmovnsl %[wrapped], %[error]\n\t"
       "cmovnsl %[moved], %[axis]"
-      : [stepped] "+&r"(stepped), [axis] "+&r"(minor_axis), [moved] "=&r"(moved)
-      : [wrapped] "r"(wrapped), [step] "r"(minor_step)
+      :
+      [error] "+&r"(error), [axis] "+&r"(minor_axis), [wrapped] "=&r"(wrapped), [moved] "=&r"(moved)
+      : [two_b] "r"(two_b), [minus_two_a] "r"(minus_two_a), [step] "r"(minor_step)
       : "cc");
-  error = stepped;
 #else
-  const bool take = stepped >= 0;
-  error = take ? wrapped : stepped;
+  error += two_b;
+  const bool take = error >= 0;
+  error += take ? minus_two_a : 0;
   minor_axis += take ? minor_step : 0;
 #endif
 }
@@ -191,16 +198,16 @@ template <bool kRowsMajor, typename Out>
 void WalkClipped(const Spoke& spoke, StepperState& state, int32_t steps, DepthGrid& depth,
                  Out& into) {
   int32_t x = state.x, y = state.y, error = state.error;
-  const int32_t two_b = spoke.two_b, two_b_less_two_a = spoke.two_b - spoke.two_a;
+  const int32_t two_b = spoke.two_b, minus_two_a = -spoke.two_a;
   const int32_t major = spoke.major_step, minor = spoke.minor_step;
-  const int32_t key = spoke.key;
+  const DepthTest test = spoke.test;
   Out out = into;
   // A point of the region in use (its depth tile, and its block of cells):
   // a pixel is in it when it differs from the point only in the bits below
   // the region's size. Pixels tested are never negative, so INT32_MIN
   // matches none: no region is in use at first.
   int32_t region_x = INT32_MIN, region_y = 0;
-  int16_t* tile = nullptr;
+  DepthGrid::Stored* tile = nullptr;
   while (steps > 0) {
     if (static_cast<uint32_t>(y - 1) < spoke.rows && static_cast<uint32_t>(x) < spoke.columns) {
       if (static_cast<uint32_t>((x ^ region_x) | (y ^ region_y)) >= Out::kRegion) {
@@ -215,14 +222,14 @@ void WalkClipped(const Spoke& spoke, StepperState& state, int32_t steps, DepthGr
         region_y = y;
       }
       const size_t place = DepthGrid::CellOf(x, y);
-      out.Visit(tile[place], key, x, y, place);
+      out.Visit(tile[place], test, x, y, place);
     }
     if constexpr (kRowsMajor) {
       y += major;
-      NextError(error, two_b, two_b_less_two_a, x, minor);
+      NextError(error, two_b, minus_two_a, x, minor);
     } else {
       x += major;
-      NextError(error, two_b, two_b_less_two_a, y, minor);
+      NextError(error, two_b, minus_two_a, y, minor);
     }
     --steps;
   }
@@ -243,13 +250,13 @@ void WalkPacked(const Spoke& spoke, StepperState& state, int32_t steps, DepthGri
   // The bits of a packed pixel that name its region.
   constexpr int32_t kRegionBits = ~((Out::kRegion - 1) * (kPackedRow + 1));
   int32_t pixel = state.y * kPackedRow + state.x, error = state.error;
-  const int32_t two_b = spoke.two_b, two_b_less_two_a = spoke.two_b - spoke.two_a;
-  const int32_t key = spoke.key;
+  const int32_t two_b = spoke.two_b, minus_two_a = -spoke.two_a;
+  const DepthTest test = spoke.test;
   Out out = into;
   // A pixel of the region in use; pixels walked are never negative, so
   // INT32_MIN matches none: no region is in use at first.
   int32_t region = INT32_MIN;
-  int16_t* tile = nullptr;
+  DepthGrid::Stored* tile = nullptr;
   while (steps > 0) {
     if (((pixel ^ region) & kRegionBits) != 0) [[unlikely]] {
       const size_t t = depth.TileOf(UnpackX(pixel), UnpackY(pixel));
@@ -266,9 +273,9 @@ void WalkPacked(const Spoke& spoke, StepperState& state, int32_t steps, DepthGri
     // DepthGrid::CellOf of the pair.
     const uint32_t bits = static_cast<uint32_t>(pixel);
     const size_t place = ((bits >> 12) & 0xF0) | (bits & 0xF);
-    out.VisitPacked(tile[place], key, pixel, place);
+    out.VisitPacked(tile[place], test, pixel, place);
     pixel += major;
-    NextError(error, two_b, two_b_less_two_a, pixel, minor);
+    NextError(error, two_b, minus_two_a, pixel, minor);
     --steps;
   }
   // A step past the last pixel may leave the canvas; nothing walks on from
@@ -289,14 +296,13 @@ void WalkSpoke(const SpokeLine& line, DepthGrid& depth, Run&& run) {
   const int32_t major_delta = rows_major ? plot_dy : plot_dx;
   const int32_t minor_delta = rows_major ? plot_dx : plot_dy;
   const int32_t a = std::abs(major_delta);
-  Spoke spoke{};
-  spoke.two_a = 2 * a;
-  spoke.two_b = 2 * std::abs(minor_delta);
-  spoke.major_step = Sign(major_delta);
-  spoke.minor_step = Sign(minor_delta);
-  spoke.key = line.key;
-  spoke.rows = line.rows;
-  spoke.columns = line.columns;
+  const Spoke spoke{2 * a,
+                    2 * std::abs(minor_delta),
+                    Sign(major_delta),
+                    Sign(minor_delta),
+                    DepthTest(line.key),
+                    line.rows,
+                    line.columns};
   // Both clip tests fold into one unsigned compare, and a spoke whose ends
   // pass them has every pixel inside.
   auto inside = [&spoke](int32_t x, int32_t y) {

@@ -37,7 +37,7 @@ TEST_P(Measure, FindsTheExtremeSpokeRowsAndCentresThem) {
   s.LineRed = 10;
   s.LineGreen = 20;
   s.LineBlue = 30;
-  s.DepthBuffer.At(5, 5) = 99;
+  s.DepthBuffer.Set(5, 5, 99);
   const std::vector<int16_t> cells = s.DepthBuffer.Cells();
 
   MeasureFigure(s, fake.platform);

@@ -283,17 +283,28 @@ TEST_P(BothPlotters, SteepTiltTakesTheKeyFromTheCentreRow) {
 }
 
 TEST_P(BothPlotters, AStoredZeroStillCountsAsEmpty) {
+  // Key 0 beats the negative keys on its way in, but once in, the cell
+  // reads empty and anything takes it.
+  struct Step {
+    float depth;
+    bool draws;
+    int16_t holds;
+  };
+  const Step steps[] = {{0.5f, true, 0},     {-2.5f, true, -3},     {-4.0f, false, -3},
+                        {0.25f, true, 0},    {-4.0f, true, -4},     {5.0f, true, 5},
+                        {0.75f, false, 5},   {-32768.0f, false, 5}, {32767.5f, true, 32767},
+                        {1e9f, false, 32767}};
   SceneState s = Screen();
   FakeCanvas canvas;
   SetEnds(s, {10, 10}, {10, 10});
-  s.ProjZ = 0.5f;  // key 0
-  GetParam()(s, canvas);
-  s.ProjZ = -2.5f;  // key -3 still takes the pixel
-  GetParam()(s, canvas);
-  EXPECT_EQ(s.DepthBuffer.At(10, 10), -3);
-  s.ProjZ = -4.0f;  // now the pixel is owned and -4 is not deeper
-  GetParam()(s, canvas);
-  EXPECT_EQ(canvas.pixels.size(), 2u);
+  size_t drawn = 0;
+  for (const Step& step : steps) {
+    s.ProjZ = step.depth;
+    GetParam()(s, canvas);
+    drawn += step.draws ? 1 : 0;
+    EXPECT_EQ(canvas.pixels.size(), drawn) << step.depth;
+    EXPECT_EQ(s.DepthBuffer.At(10, 10), step.holds) << step.depth;
+  }
 }
 
 TEST_P(BothPlotters, WritesTheLineColourPacked) {

@@ -385,12 +385,12 @@ TEST(DepthGridTest, ReadsAsOneArrayEmptiedByEveryReset) {
     std::vector<int16_t> expected(static_cast<size_t>(width + 1) * static_cast<size_t>(height + 1));
     for (int32_t y = 0; y <= height; y += 7) {
       for (int32_t x = 0; x <= width; x += 3) {
-        grid.At(x, y) = static_cast<int16_t>(x - y + 1000);
+        grid.Set(x, y, static_cast<int16_t>(x - y + 1000));
         expected[static_cast<size_t>(y) * static_cast<size_t>(width + 1) + static_cast<size_t>(x)] =
             static_cast<int16_t>(x - y + 1000);
       }
     }
-    grid.At(width, height) = 5;
+    grid.Set(width, height, 5);
     expected.back() = 5;
     const DepthGrid copy = grid;
     EXPECT_EQ(copy.Cells(), expected) << width << "x" << height;
@@ -398,12 +398,28 @@ TEST(DepthGridTest, ReadsAsOneArrayEmptiedByEveryReset) {
     grid.Reset(width, height);
     for (int16_t cell : grid.Cells()) ASSERT_EQ(cell, 0);
     EXPECT_EQ(copy.Cells(), expected) << "a copy keeps its own cells";
-    grid.At(1, 1) = 9;  // a tile taken again after the reset starts empty
+    grid.Set(1, 1, 9);  // a tile taken again after the reset starts empty
     EXPECT_EQ(std::as_const(grid).At(2, 1), 0);
   }
   DepthGrid grid;
   grid.Reset(10, 10);
   EXPECT_EQ(grid.Cells().size(), 121u);
+}
+
+// Every value is held and read back, and held values keep the order of the
+// values, 0 (empty) below all.
+TEST(DepthGridTest, HoldsEveryValueInOrder) {
+  uint32_t last = 0;
+  for (int32_t v = INT16_MIN; v <= INT16_MAX; ++v) {
+    const auto value = static_cast<int16_t>(v);
+    ASSERT_EQ(DepthGrid::Decode(DepthGrid::Encode(value)), value);
+    if (v == 0) {
+      ASSERT_EQ(DepthGrid::Encode(value), 0);
+      continue;
+    }
+    ASSERT_GT(DepthGrid::Encode(value), last) << v;
+    last = DepthGrid::Encode(value);
+  }
 }
 
 }  // namespace

@@ -32,14 +32,22 @@ class SharedRows {
   // row after another; the columns must be inside.
   template <size_t kSpan>
   void CopySpans(int32_t left, int32_t top, int32_t bottom, uint32_t* out) const {
+    // Rows next to each other mostly share their content (a band, a column
+    // backdrop), so a span is looked up once for each run of them.
+    std::array<uint32_t, kSpan> span;
+    uint32_t spanned = UINT32_MAX;
     for (int32_t y = top; y < bottom; ++y, out += kSpan) {
       const uint32_t id = ids_[static_cast<size_t>(y)];
-      const std::vector<uint32_t>& row = rows_[id];
-      if (row.empty()) {
-        std::fill_n(out, kSpan, colour_[id]);
-      } else {
-        std::memcpy(out, row.data() + left, kSpan * sizeof(uint32_t));  // inlined, unlike copy_n
+      if (id != spanned) {
+        spanned = id;
+        const std::vector<uint32_t>& row = rows_[id];
+        if (row.empty()) {
+          span.fill(colour_[id]);
+        } else {
+          std::memcpy(span.data(), row.data() + left, sizeof span);  // inlined, unlike copy_n
+        }
       }
+      std::memcpy(out, span.data(), sizeof span);
     }
   }
   uint32_t At(int32_t x, int32_t y) const;
