@@ -331,11 +331,13 @@ void LayeredCanvas::MarkDirty(int32_t left, int32_t top, int32_t right, int32_t 
 }
 
 void LayeredCanvas::SyncWindow() {
+  const auto across = static_cast<uint32_t>(blocks_x_);
   for (size_t b : live_) {
     spare_.push_back(blocks_[b]);
     blocks_[b] = nullptr;
-    const size_t bx = b % static_cast<size_t>(blocks_x_), by = b / static_cast<size_t>(blocks_x_);
-    dirty_tiles_[by * kBlock / kTile * static_cast<size_t>(tiles_x_) + bx * kBlock / kTile] = 1;
+    // In 32 bits, as in TakeBlock.
+    const uint32_t bx = static_cast<uint32_t>(b) % across, by = static_cast<uint32_t>(b) / across;
+    dirty_tiles_[by * kBlock / kTile * static_cast<uint32_t>(tiles_x_) + bx * kBlock / kTile] = 1;
     any_dirty_ = true;
   }
   live_.clear();
