@@ -125,8 +125,8 @@ class DepthGrid {
     }
     // The next tile handed out is likely wanted within a few hundred steps.
     if (const size_t next = n + 1; next / kTilesPerChunk < chunks_.size()) {
-      PrefetchForWrite(chunks_[next / kTilesPerChunk].get() + (next % kTilesPerChunk) * kTileCells,
-                       kTileCells * sizeof(Stored));
+      PrefetchRange(chunks_[next / kTilesPerChunk].get() + (next % kTilesPerChunk) * kTileCells,
+                    kTileCells * sizeof(Stored));
     }
     tiles_[t] = tile;
     used_.push_back(t);

@@ -276,7 +276,7 @@ uint32_t* LayeredCanvas::TakeBlock(size_t b) {
   uint32_t* cells = spare_.back();
   spare_.pop_back();
   // The next block handed out is likely wanted within a few hundred steps.
-  if (!spare_.empty()) PrefetchForWrite(spare_.back(), kBlockCells * sizeof(uint32_t));
+  if (!spare_.empty()) PrefetchRange(spare_.back(), kBlockCells * sizeof(uint32_t));
   // In 32 bits, where a division takes half the time: a canvas has far
   // fewer blocks.
   const auto index = static_cast<uint32_t>(b), across = static_cast<uint32_t>(blocks_x_);
