@@ -486,26 +486,21 @@ struct FontRasterizer::OpenFont {
       CopyCoverage(src->pixel_mode, in, src_width, out);
     }
     if (bold) {
-      // Each pass adds the left neighbour's coverage, clamped; a pass reads
-      // the row as the last one left it.
-      std::vector<uint8_t> before(static_cast<size_t>(image.width));
+      // Each pass adds the left neighbour's coverage, clamped. Right to
+      // left, so every cell still reads what the last pass left.
       for (int y = 0; y < image.rows; ++y) {
         uint8_t* row = image.pixels.data() + static_cast<size_t>(y) * image.width;
         for (int pass = 0; pass < overhang; ++pass) {
-          std::copy_n(row, image.width, before.data());
-          const uint8_t* from = before.data();
-          int x = 1;
+          int x = image.width;
 #if defined(__SSE2__)
           // Title-sized glyphs take dozens of passes over thousands of cells.
-          for (; x + 16 <= image.width; x += 16) {
-            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
-            const __m128i left = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x - 1));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_adds_epu8(here, left));
+          for (; x - 16 >= 1; x -= 16) {
+            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x - 16));
+            const __m128i left = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x - 17));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x - 16), _mm_adds_epu8(here, left));
           }
 #endif
-          for (; x < image.width; ++x) {
-            row[x] = static_cast<uint8_t>(std::min(255, from[x] + from[x - 1]));
-          }
+          for (--x; x > 0; --x) row[x] = static_cast<uint8_t>(std::min(255, row[x] + row[x - 1]));
         }
       }
     }
