@@ -15,6 +15,11 @@
 #   --soak SECONDS     also run the program that long, sampling VmRSS every 10 s
 #   --seed S           the figures of the CPU window (default 7)
 #   --only LIST        comma-separated subset of cpu,memory,latency,start,headless,soak
+#   --reference BIN    another build of the program (an older commit, say):
+#                      its headless runs alternate with this binary's, and
+#                      the ratio of the two is printed. Machines here differ
+#                      by a factor of three in speed; a ratio of runs taken
+#                      side by side carries over from one to the next.
 set -u
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -27,6 +32,7 @@ soak=0
 only="cpu,memory,latency,start,headless"
 hack=/usr/libexec/xscreensaver/xspirograph  # Debian: xscreensaver-data-extra
 seed=7
+reference=""
 screen_w=1920
 screen_h=1080
 
@@ -40,7 +46,8 @@ while [ $# -gt 0 ]; do
     --soak) soak=$2; only="$only,soak"; shift 2 ;;
     --seed) seed=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
-    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
+    --reference) reference=$2; shift 2 ;;
+    -h|--help) sed -n '2,24p' "$0"; exit 0 ;;
     *) echo "display_bench: unknown argument '$1'" >&2; exit 2 ;;
   esac
 done
@@ -48,7 +55,7 @@ wants() { case ",$only," in *",$1,"*) return 0 ;; *) return 1 ;; esac; }
 
 bin="$build/src/zolven-taris"
 probe_dir="$build/tests"
-for f in "$bin" "$probe_dir/zt_xprobe"; do
+for f in "$bin" "$probe_dir/zt_xprobe" ${reference:+"$reference"}; do
   [ -x "$f" ] || { echo "display_bench: $f is missing (build the Release tree first)" >&2; exit 2; }
 done
 
@@ -378,6 +385,43 @@ if wants headless; then
       "$(awk -v a="$t0" -v b="$(now_us)" 'BEGIN { printf "%.1f", 20 / ((b - a) / 1e6) }')" "target >= 40; 20 figures, the first and last included"
   fi
   rm -rf "$E2E_TMP/render-png"
+  if [ -n "$reference" ]; then
+    log "--- headless, this binary and the reference in turn"
+    # render_seconds BIN ARGS...: wall seconds of one render run, or empty.
+    render_seconds() {
+      local b=$1 t0
+      shift
+      rm -rf "$E2E_TMP/render-ref"
+      t0=$(now_us)
+      timeout 300 "$b" --render "$E2E_TMP/render-ref" --size "${screen_w}x${screen_h}" "$@" \
+        >/dev/null 2>&1 || return 0
+      awk -v a="$t0" -v b="$(now_us)" 'BEGIN { printf "%.6f", (b - a) / 1e6 }'
+    }
+    # ratio FIGURES ARGS...: the reference's total time over this binary's,
+    # three rounds of seeds 1-3 taken in turn, and the reference's rate.
+    ratio() {
+      local figures=$1 mine=0 theirs=0 r s a b
+      shift
+      for r in 1 2 3; do
+        for s in 1 2 3; do
+          a=$(render_seconds "$reference" --figures "$figures" --seed "$s" "$@")
+          b=$(render_seconds "$bin" --figures "$figures" --seed "$s" "$@")
+          [ -n "$a" ] && [ -n "$b" ] || { echo n/a n/a; return; }
+          theirs=$(awk -v t="$theirs" -v a="$a" 'BEGIN { print t + a }')
+          mine=$(awk -v t="$mine" -v b="$b" 'BEGIN { print t + b }')
+        done
+      done
+      awk -v t="$theirs" -v m="$mine" -v f="$figures" \
+        'BEGIN { printf "%.2f %.1f\n", t / m, 9 * f / t }'
+    }
+    read -r speedup ref_rate < <(ratio 200 --no-images)
+    row "Headless speed-up over the reference" "$speedup" \
+      "reference $ref_rate figures/s; 200 figures, 9 runs each in turn"
+    read -r speedup ref_rate < <(ratio 20)
+    row "Headless speed-up over the reference, PNG on" "$speedup" \
+      "reference $ref_rate figures/s; 20 figures, 9 runs each in turn"
+    rm -rf "$E2E_TMP/render-ref"
+  fi
 fi
 
 if wants soak && [ "$soak" -gt 0 ]; then
@@ -409,6 +453,7 @@ fi
 echo
 echo "Zolven Taris display bench, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, Xvfb ${screen_w}x${screen_h}x24"
 echo "binary: $bin"
+[ -n "$reference" ] && echo "reference: $reference"
 echo "load average at the end (other work on the machine skews every figure): $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-50s %-22s %s\n' "measure" "value" "note"
 printf '%s\n' "${results[@]}"
