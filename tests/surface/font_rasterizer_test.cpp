@@ -8,7 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
+#include <random>
 #include <string>
+#include <vector>
+
+#include "surface/text/bold_smear.h"
 
 namespace zt {
 namespace {
@@ -144,6 +148,28 @@ TEST_F(FontRasterizerTest, NothingToDrawIsNoSuccess) {
   CoverageMask mask;
   EXPECT_FALSE(fonts_.Render({kMincho, 20, false, false}, "", mask));
   EXPECT_FALSE(fonts_.Render({kMincho, 0, false, false}, "A", mask));
+}
+
+// The bold smear, against the plain rule: each pass, every cell but the
+// first gains what its left neighbour held before the pass, up to 255.
+TEST(BoldSmearTest, MatchesTheCellByCellRule) {
+  std::mt19937 random(7);
+  // Widths either side of the 16-cell chunks, and rows that saturate.
+  for (int width : {0, 1, 2, 15, 16, 17, 18, 31, 33, 64, 100}) {
+    for (int passes : {0, 1, 3, 12}) {
+      for (int top : {40, 255}) {
+        std::vector<uint8_t> row(static_cast<size_t>(width));
+        for (uint8_t& cell : row) cell = static_cast<uint8_t>(random() % (top + 1));
+        std::vector<uint8_t> expected = row;
+        for (int pass = 0; pass < passes; ++pass) {
+          const std::vector<uint8_t> before = expected;
+          for (int x = 1; x < width; ++x) expected[x] = std::min(255, before[x] + before[x - 1]);
+        }
+        SmearBold(row.data(), width, passes);
+        EXPECT_EQ(row, expected) << "width " << width << ", passes " << passes << ", top " << top;
+      }
+    }
+  }
 }
 
 TEST(FontRasterizerEmptyConfigTest, NoFontsMeansNoTextAndNoCrash) {

@@ -12,9 +12,6 @@
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -22,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "surface/text/bold_smear.h"
 #include "surface/text/open_type_layout.h"
 
 namespace zt {
@@ -486,22 +484,9 @@ struct FontRasterizer::OpenFont {
       CopyCoverage(src->pixel_mode, in, src_width, out);
     }
     if (bold) {
-      // Each pass adds the left neighbour's coverage, clamped. Right to
-      // left, so every cell still reads what the last pass left.
       for (int y = 0; y < image.rows; ++y) {
-        uint8_t* row = image.pixels.data() + static_cast<size_t>(y) * image.width;
-        for (int pass = 0; pass < overhang; ++pass) {
-          int x = image.width;
-#if defined(__SSE2__)
-          // Title-sized glyphs take dozens of passes over thousands of cells.
-          for (; x - 16 >= 1; x -= 16) {
-            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x - 16));
-            const __m128i left = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x - 17));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x - 16), _mm_adds_epu8(here, left));
-          }
-#endif
-          for (--x; x > 0; --x) row[x] = static_cast<uint8_t>(std::min(255, row[x] + row[x - 1]));
-        }
+        SmearBold(image.pixels.data() + static_cast<size_t>(y) * image.width, image.width,
+                  overhang);
       }
     }
     return true;
